@@ -1,0 +1,174 @@
+#include "cli/chat_command.h"
+
+#include <errno.h>
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "extract/extract.h"
+
+namespace murvik {
+namespace {
+
+constexpr char kProgram[] = "murvik-chat";
+
+constexpr char kHelp[] =
+    "Usage: murvik-chat [OPTION]... FILE...\n"
+    "Print the chat typed during the games recorded in replay FILEs,\n"
+    "one line per message.\n"
+    "\n"
+    "With FILE -, read standard input.\n"
+    "\n"
+    "  -l, --lowercase  print letters in lower case\n"
+    "      --json       print one JSON array with an object per FILE, holding\n"
+    "                   each message's text, the byte offset of the key that\n"
+    "                   opened it, and whether it was sent\n"
+    "  -h, --help       display this help and exit\n"
+    "      --version    output version information and exit\n"
+    "\n"
+    "With several FILEs, each file's chat is preceded by a header giving its name.\n"
+    "A message still open at the end of a replay is printed as a line of its own.\n"
+    "\n"
+    "Exit status:\n"
+    " 0  if every FILE was read,\n"
+    " 1  if a FILE could not be read or the output could not be written,\n"
+    " 2  if the command line was wrong.\n";
+
+constexpr char kVersion[] =
+    "murvik-chat (Murvik) 0.01\n"
+    "Copyright (C) 2026 the Murvik developers.\n";
+
+struct Options {
+  bool lowercase = false;
+  bool json = false;
+  std::vector<std::string> files;
+};
+
+struct FileChat {
+  std::string name;
+  ChatResult result;
+};
+
+ChatResult Read(const std::string& name, bool lowercase) {
+  ChatResult result = name == "-" ? ExtractChatFromStream(STDIN_FILENO) : ExtractChat(name);
+  if (lowercase)
+    for (Message& m : result.messages) m.text = LowercaseLetters(std::move(m.text));
+  return result;
+}
+
+void WriteText(std::FILE* out, const std::vector<Message>& messages) {
+  for (const Message& m : messages) {
+    std::fwrite(m.text.data(), 1, m.text.size(), out);
+    // An open message can only be the last; it gets a line break too.
+    if (m.sent || !m.text.empty()) std::fputc('\n', out);
+  }
+}
+
+nlohmann::ordered_json ToJson(const FileChat& f) {
+  nlohmann::ordered_json j = {{"file", f.name}, {"ok", f.result.status.ok()}};
+  if (!f.result.status.ok()) {
+    j["error"] = f.result.status.reason();
+    return j;
+  }
+  nlohmann::ordered_json messages = nlohmann::ordered_json::array();
+  for (const Message& m : f.result.messages)
+    messages.push_back({{"text", m.text}, {"offset", m.offset}, {"sent", m.sent}});
+  j["messages"] = std::move(messages);
+  return j;
+}
+
+void ReportFailure(std::FILE* err, const std::string& name, const Status& status) {
+  std::fprintf(err, "%s: %s: %s\n", kProgram, name.c_str(), status.reason().c_str());
+}
+
+// Parses the command line into `options`; returns -1 to go on, or the exit
+// status to stop with.
+int ParseOptions(int argc, char** argv, std::FILE* out, std::FILE* err, Options& options) {
+  enum { kJson = 256, kVersionOption };
+  static const option kLong[] = {
+      {"lowercase", no_argument, nullptr, 'l'},
+      {"json", no_argument, nullptr, kJson},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersionOption},
+      {nullptr, 0, nullptr, 0},
+  };
+  optind = 0;  // a fresh scan, also when called more than once
+  opterr = 0;  // errors are reported here, on `err`
+  for (;;) {
+    const int c = getopt_long(argc, argv, "lh", kLong, nullptr);
+    if (c == -1) break;
+    switch (c) {
+      case 'l':
+        options.lowercase = true;
+        break;
+      case kJson:
+        options.json = true;
+        break;
+      case 'h':
+        std::fputs(kHelp, out);
+        return kExitOk;
+      case kVersionOption:
+        std::fputs(kVersion, out);
+        return kExitOk;
+      default:
+        if (optopt != 0)
+          std::fprintf(err, "%s: invalid option -- '%c'\n", kProgram, optopt);
+        else
+          std::fprintf(err, "%s: unrecognized option '%s'\n", kProgram, argv[optind - 1]);
+        std::fprintf(err, "Try '%s --help' for more information.\n", kProgram);
+        return kExitUsage;
+    }
+  }
+  for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
+  if (options.files.empty()) {
+    std::fprintf(err, "%s: missing file operand\n", kProgram);
+    std::fprintf(err, "Try '%s --help' for more information.\n", kProgram);
+    return kExitUsage;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  Options options;
+  if (const int status = ParseOptions(argc, argv, out, err, options); status >= 0) return status;
+
+  int status = kExitOk;
+  nlohmann::ordered_json documents = nlohmann::ordered_json::array();
+  bool first = true;
+  for (const std::string& name : options.files) {
+    FileChat f{name, Read(name, options.lowercase)};
+    if (!f.result.status.ok()) {
+      ReportFailure(err, name, f.result.status);
+      status = kExitFailed;
+    }
+    if (options.json) {
+      documents.push_back(ToJson(f));
+    } else if (f.result.status.ok()) {
+      if (options.files.size() > 1) {
+        std::fprintf(out, "%s==> %s <==\n", first ? "" : "\n",
+                     name == "-" ? "standard input" : name.c_str());
+      }
+      first = false;
+      WriteText(out, f.result.messages);
+    }
+  }
+  if (options.json) {
+    const std::string text =
+        documents.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fputc('\n', out);
+  }
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(errno));
+    return kExitFailed;
+  }
+  return status;
+}
+
+}  // namespace murvik

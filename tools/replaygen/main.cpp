@@ -1,0 +1,119 @@
+// murvik-genreplay: writes a synthesized replay of a given kind and size.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "extract/keycodes.h"
+#include "replay_writer.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: murvik-genreplay KIND [--size BYTES] [--seed N] [-o FILE]\n"
+    "Writes a synthesized replay to FILE (default: standard output).\n"
+    "KIND is one of:\n"
+    "  sample  a few lines of chat, with a correction and one open message\n"
+    "  noise   records with no key codes at all (needs --size)\n"
+    "  chat    messages between short stretches of noise (needs --size)\n"
+    "  worst   every record a key code, so every position is a hit (needs --size)\n";
+
+void WriteSample(murvik::ReplayWriter& w) {
+  w.Noise(40).Say("GL HF").Noise(25);
+  w.Type("TYPED OUTSIDE A MESSAGE").Noise(10);
+  w.Say("RUSH B IN 30 SEC; GO GO GO").Noise(60);
+  w.Start().Type("WELL PALYED").Erase().Erase().Erase().Erase().Erase().Erase().Type("PLAYED.").End();
+  w.Noise(33).Say("GG, REMATCH AT 21-30 ON 12/6").Noise(7);
+  w.Noise(12).Start().Type("SEE YOU ").Noise(4).Type("TOMORROW");
+}
+
+// Appends one record of the given kind; returns false for an unknown kind.
+bool AppendRecords(murvik::ReplayWriter& w, const std::string& kind, std::mt19937& rng) {
+  if (kind == "noise") {
+    w.Noise(1024);
+  } else if (kind == "chat") {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
+    w.Noise(rng() % 20).Start();
+    const unsigned length = 1 + rng() % 60;
+    for (unsigned i = 0; i < length; ++i) {
+      if (rng() % 16 == 0) w.Erase();
+      w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
+    }
+    if (rng() % 20 != 0) w.End();
+  } else if (kind == "worst") {
+    for (int i = 0; i < 1024; ++i) {
+      const murvik::KeyCode& k = murvik::kKeyCodes[rng() % murvik::kKeyCodes.size()];
+      w.Pair(k.first, k.second);
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool WriteAll(std::FILE* out, const std::string& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string kind, out_path;
+  unsigned long long size = 0;
+  bool have_size = false;
+  unsigned long seed = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--size" && has_value) {
+      size = std::strtoull(argv[++i], nullptr, 10);
+      have_size = true;
+    } else if (arg == "--seed" && has_value) {
+      seed = std::strtoul(argv[++i], nullptr, 10);
+    } else if (arg == "-o" && has_value) {
+      out_path = argv[++i];
+    } else if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (kind.empty() && arg[0] != '-') {
+      kind = arg;
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (kind.empty() || (kind != "sample" && !have_size)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+
+  std::FILE* out = out_path.empty() ? stdout : std::fopen(out_path.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "murvik-genreplay: %s: %s\n", out_path.c_str(), std::strerror(errno));
+    return 1;
+  }
+  murvik::ReplayWriter w(static_cast<uint32_t>(seed));
+  std::mt19937 rng(static_cast<uint32_t>(seed));
+  bool ok = true;
+  if (kind == "sample") {
+    WriteSample(w);
+    ok = WriteAll(out, w.Take());
+  } else {
+    while (ok && w.size() < size) {
+      if (!AppendRecords(w, kind, rng)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+      }
+      std::string bytes = w.Take();
+      const uint64_t written = w.size() - bytes.size();
+      if (written + bytes.size() > size) bytes.resize(static_cast<size_t>(size - written));
+      ok = WriteAll(out, bytes);
+    }
+  }
+  if (std::fflush(out) != 0 || !ok || (out != stdout && std::fclose(out) != 0)) {
+    std::fprintf(stderr, "murvik-genreplay: write error: %s\n", std::strerror(errno));
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,49 @@
+// Synthesizes replay files for tests, benchmarks and the bundled sample: a
+// 273-byte header, then 12-byte records whose first two bytes are the key
+// pair the scanner reads; every other byte is pseudo-random filler.
+#ifndef MURVIK_TOOLS_REPLAYGEN_REPLAY_WRITER_H_
+#define MURVIK_TOOLS_REPLAYGEN_REPLAY_WRITER_H_
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace murvik {
+
+class ReplayWriter {
+ public:
+  // Starts a replay with its header; `seed` fixes the filler bytes.
+  explicit ReplayWriter(uint32_t seed = 1);
+
+  // Appends one record carrying the pair (first, second).
+  ReplayWriter& Pair(uint8_t first, uint8_t second);
+  ReplayWriter& Start();  // F10: opens a message
+  ReplayWriter& End();    // Enter: sends it
+  ReplayWriter& Erase();  // Backspace
+  // One record per character; every character must have a key (A-Z, 0-9,
+  // space, "/.-;,"); lower-case letters are typed as upper case.
+  ReplayWriter& Type(std::string_view text);
+  // Start, Type(text), End.
+  ReplayWriter& Say(std::string_view text) { return Start().Type(text).End(); }
+  // `records` records whose pairs are no key code.
+  ReplayWriter& Noise(uint64_t records);
+  // Appends `count` raw filler bytes (a partial record, or a short file).
+  ReplayWriter& Filler(uint64_t count);
+
+  // Bytes written so far in total, taken or not.
+  uint64_t size() const { return taken_ + bytes_.size(); }
+  // Hands over the bytes not yet taken, so a large replay can be streamed.
+  std::string Take();
+
+ private:
+  uint8_t RandomByte() { return static_cast<uint8_t>(rng_() >> 24); }
+
+  std::mt19937 rng_;
+  std::string bytes_;
+  uint64_t taken_ = 0;
+};
+
+}  // namespace murvik
+
+#endif  // MURVIK_TOOLS_REPLAYGEN_REPLAY_WRITER_H_
