@@ -112,6 +112,9 @@ class FrmMurvikTest : public QObject {
     QVERIFY(!w.windowIcon().isNull());
     const QImage icon = murvik::IconImage();
     QVERIFY(icon.size() == QSize(16, 16) && icon.format() == QImage::Format_Indexed8 && icon.colorCount() == 256);
+    murvik::SetUpApplication();
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Murvik"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("0.01"));
     QStringList order;
     for (QObject* child : w.children())
       if (child->isWidgetType()) order << child->objectName();
