@@ -22,11 +22,13 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "extract/keycodes.h"
 #include "replay_writer.h"
 
 namespace {
@@ -341,6 +343,31 @@ TEST_F(HostileTest, ReadsAHugeSparseFileInBoundedMemory) {
   std::printf("5 GiB sparse file: %.2f s, peak RSS %ld KiB\n", r.seconds, r.max_rss_kib);
   RecordProperty("seconds", std::to_string(r.seconds));
   RecordProperty("max_rss_kib", std::to_string(r.max_rss_kib));
+}
+
+TEST_F(HostileTest, WritesJsonWithoutHoldingItAllInMemory) {
+  // 64 MiB with a key code in every record: millions of messages. The JSON
+  // takes no more memory than the text, whose messages the core holds anyway.
+  const std::string path = dir_ + "/dense.rep";
+  {
+    std::ofstream out(path, std::ios::binary);
+    murvik::ReplayWriter w(11);
+    std::mt19937 rng(11);
+    while (w.size() < (64u << 20)) {
+      for (int i = 0; i < 4096; ++i) {
+        const murvik::KeyCode& k = murvik::kKeyCodes[rng() % murvik::kKeyCodes.size()];
+        w.Pair(k.first, k.second);
+      }
+      out << w.Take();
+    }
+  }
+  const Ran text = Chat({path});
+  const Ran json = Chat({"--json", path});
+  ASSERT_EQ(text.status, 0) << text.err;
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_LT(json.max_rss_kib, text.max_rss_kib + 16 * 1024);
+  std::printf("64 MiB of key codes: peak RSS %ld KiB as text, %ld KiB as JSON\n", text.max_rss_kib,
+              json.max_rss_kib);
 }
 
 TEST_F(HostileTest, StreamsEndlessStandardInputInBoundedMemory) {
