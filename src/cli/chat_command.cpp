@@ -68,18 +68,46 @@ void WriteText(std::FILE* out, const std::vector<Message>& messages) {
   }
 }
 
-nlohmann::ordered_json ToJson(const FileChat& f) {
-  nlohmann::ordered_json j = {{"file", f.name}, {"ok", f.result.status.ok()}};
-  if (!f.result.status.ok()) {
-    j["error"] = f.result.status.reason();
-    return j;
-  }
-  nlohmann::ordered_json messages = nlohmann::ordered_json::array();
-  for (const Message& m : f.result.messages)
-    messages.push_back({{"text", m.text}, {"offset", m.offset}, {"sent", m.sent}});
-  j["messages"] = std::move(messages);
-  return j;
+// A JSON string, with bytes that are not UTF-8 (file names can hold any)
+// replaced by U+FFFD.
+std::string JsonString(const std::string& s) {
+  return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+// Writes the JSON array one file, and each file's messages one at a time, in
+// the layout of a two-space indented dump, so that memory does not grow with
+// the output.
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::FILE* out) : out_(out) {}
+
+  void Add(const FileChat& f) {
+    std::fputs(first_file_ ? "[\n" : ",\n", out_);
+    first_file_ = false;
+    std::fprintf(out_, "  {\n    \"file\": %s,\n", JsonString(f.name).c_str());
+    if (!f.result.status.ok()) {
+      std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }",
+                   JsonString(f.result.status.reason()).c_str());
+      return;
+    }
+    std::fputs("    \"ok\": true,\n    \"messages\": [", out_);
+    bool first = true;
+    for (const Message& m : f.result.messages) {
+      std::fprintf(out_, "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
+                   "        \"sent\": %s\n      }",
+                   first ? "" : ",", JsonString(m.text).c_str(), static_cast<unsigned long long>(m.offset),
+                   m.sent ? "true" : "false");
+      first = false;
+    }
+    std::fputs(first ? "]\n  }" : "\n    ]\n  }", out_);
+  }
+
+  void Finish() { std::fputs(first_file_ ? "[]\n" : "\n]\n", out_); }
+
+ private:
+  std::FILE* out_;
+  bool first_file_ = true;
+};
 
 void ReportFailure(std::FILE* err, const std::string& name, const Status& status) {
   std::fprintf(err, "%s: %s: %s\n", kProgram, name.c_str(), status.reason().c_str());
@@ -139,7 +167,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
   if (const int status = ParseOptions(argc, argv, out, err, options); status >= 0) return status;
 
   int status = kExitOk;
-  nlohmann::ordered_json documents = nlohmann::ordered_json::array();
+  JsonWriter json(out);
   bool first = true;
   for (const std::string& name : options.files) {
     FileChat f{name, Read(name, options.lowercase)};
@@ -148,7 +176,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
       status = kExitFailed;
     }
     if (options.json) {
-      documents.push_back(ToJson(f));
+      json.Add(f);
     } else if (f.result.status.ok()) {
       if (options.files.size() > 1) {
         std::fprintf(out, "%s==> %s <==\n", first ? "" : "\n",
@@ -158,12 +186,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
       WriteText(out, f.result.messages);
     }
   }
-  if (options.json) {
-    const std::string text =
-        documents.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fputc('\n', out);
-  }
+  if (options.json) json.Finish();
   if (std::fflush(out) != 0 || std::ferror(out)) {
     std::fprintf(err, "%s: write error: %s\n", kProgram, std::strerror(errno));
     return kExitFailed;
