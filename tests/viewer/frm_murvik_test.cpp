@@ -17,51 +17,25 @@
 #include <cmath>
 #include <memory>
 
-#include "replay_writer.h"
 #include "viewer/icon.h"
-#include "viewer/output_box.h"
 #include "viewer/startup.h"
+#include "window_test_support.h"
 
 using murvik::ControlGeometry;
 using murvik::frmMurvik;
 using murvik::TwipRect;
 using murvik::TwipScale;
+using murvik::testing::Controls;
+using murvik::testing::Find;
+using murvik::testing::kFailure;
+using murvik::testing::Shown;
+using murvik::testing::Write;
 
 namespace {
 
-const QString kFailure = QStringLiteral("Failed to open replay");
 // The chat of the replay written by initTestCase, as built and as shown.
 const QString kChat = QStringLiteral("GL HF\r\nGO MID, NOT TOP\r\nBYE");
 const QString kChatShown = QStringLiteral("GL HF\nGO MID, NOT TOP\nBYE");
-
-QString Write(const QString& path, murvik::ReplayWriter& w) {
-  const std::string bytes = w.Take();
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), static_cast<qint64>(bytes.size())) < 0)
-    qFatal("cannot write %s", qPrintable(path));
-  return path;
-}
-
-struct Controls {
-  QCheckBox* chk;
-  QLineEdit* txt;
-  murvik::OutputBox* text1;
-  QPushButton* go;
-};
-
-Controls Find(const frmMurvik& w) {
-  return {w.findChild<QCheckBox*>("chkLowercase"), w.findChild<QLineEdit*>("txtReplay"),
-          w.findChild<murvik::OutputBox*>("Text1"), w.findChild<QPushButton*>("cmdGo")};
-}
-
-// A window shown and active, at 15 twips a pixel unless told otherwise.
-std::unique_ptr<frmMurvik> Shown(const QString& command_line = {}, TwipScale scale = TwipScale(96)) {
-  auto w = std::make_unique<frmMurvik>(command_line, scale);
-  w->show();
-  w->activateWindow();
-  if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
-  return w;
-}
 
 void AltKey(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier); }
 
