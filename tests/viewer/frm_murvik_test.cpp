@@ -86,6 +86,15 @@ void CheckOutput(const Controls& c, const QString& text) {
 
 struct GoCase { const char* what; QString path, text; };  // `text`: what Go shows
 
+// Counts the times the widget it watches is hidden.
+struct HideCounter : QObject {
+  int hides = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    hides += e->type() == QEvent::Hide;
+    return false;
+  }
+};
+
 }  // namespace
 }  // namespace murvik
 
@@ -345,6 +354,8 @@ class FrmMurvikTest : public QObject {
     std::mt19937 rng(7);
     std::vector<GoCase> order = go_cases_;
     QString last;  // what the last Go showed, as built
+    HideCounter hidden;  // the output box is hidden while each Go reads
+    c.text1->installEventFilter(&hidden);
     for (int round = 0, gos = 0; round < 8; ++round) {
       std::shuffle(order.begin(), order.end(), rng);
       for (const GoCase& g : order) {
@@ -353,12 +364,14 @@ class FrmMurvikTest : public QObject {
           CheckOutput(c, c.chk->isChecked() ? last : last.toUpper());
         }
         c.txt->setText(g.path);
+        const int hides = hidden.hides;
         if (gos++ % 2 == 0)
           QTest::mouseClick(c.go, Qt::LeftButton);
         else
           QTest::keyClick(c.txt, Qt::Key_Return);
         QCOMPARE(c.txt->text(), QString(g.path).remove('"'));
         CheckOutput(c, g.text);
+        QCOMPARE(hidden.hides, hides + 1);
         STOP_IF_FAILED(QStringLiteral("Go %1 (%2)").arg(gos).arg(g.what));
         last = g.text;
       }
