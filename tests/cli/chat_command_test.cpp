@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -109,6 +110,33 @@ TEST_F(ChatCommandTest, HeadsEachFileAndGoesOnPastFailures) {
   EXPECT_EQ(r.out, "==> " + a + " <==\nGL HF\nGO, GO.\nLEFT OPEN\n\n==> standard input <==\nB\n\n==> " +
                        b + " <==\nB\n");
   EXPECT_EQ(r.err, "murvik-chat: " + missing + ": No such file or directory\n");
+}
+
+TEST_F(ChatCommandTest, WritesAChatLargerThanItHoldsTheSame) {
+  // About 1.5 MB of chat, which murvik-chat writes as it reads rather than
+  // holding it whole, from a file (read by two threads) and from a pipe.
+  murvik::ReplayWriter w(4);
+  std::string lines;
+  for (int i = 0; i < 50000; ++i) {
+    const std::string line = "Message " + std::to_string(i) + ", all in order.";
+    w.Noise(i % 3).Say(line);
+    lines += line + "\n";
+  }
+  w.Start().Type("still typing");
+  lines += "still typing\n";
+  const std::string big = Write("big.rep", w.Take());
+  murvik::ReplayWriter s(5);
+  const std::string small = Write("small.rep", s.Say("B").Take());
+
+  std::string upper = lines;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const Ran r = Chat({small, big, "-", small}, big);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "==> " + small + " <==\nB\n\n==> " + big + " <==\n" + upper +
+                       "\n==> standard input <==\n" + upper + "\n==> " + small + " <==\nB\n");
+  std::string lower = lines;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(Chat({"-l", big}).out, lower);
 }
 
 TEST_F(ChatCommandTest, ReportsEachKindOfFailure) {
