@@ -70,9 +70,9 @@ void WriteText(std::FILE* out, const std::vector<Message>& messages) {
 }
 
 // The text output of one file. Holds the chat, and writes it (after the
-// file's header) when the file was read; a chat that grows past kHoldBytes is
-// written as it comes instead, so that memory stays bounded whatever the
-// chat's size. A file that fails before then prints nothing.
+// file's header) when the file was read; a chat whose messages take more than
+// kHoldBytes is written as it comes instead, so that memory stays bounded
+// whatever the chat's size. A file that fails before then prints nothing.
 class TextOutput {
  public:
   static constexpr size_t kHoldBytes = 1 << 20;
@@ -84,7 +84,7 @@ class TextOutput {
   void Add(std::vector<Message>& messages) {
     for (Message& m : messages) {
       if (lowercase_) m.text = LowercaseLetters(std::move(m.text));
-      held_bytes_ += m.text.size() + 1;
+      held_bytes_ += sizeof m + m.text.size();
       held_.push_back(std::move(m));
     }
     if (held_bytes_ > kHoldBytes) Write();

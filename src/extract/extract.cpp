@@ -122,7 +122,7 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
 // the chunk's last byte is read whole.
 Status ScanStretch(int fd, uint64_t begin, uint64_t end, uint64_t length, size_t chunk,
                    unsigned char* buf, KeyHits& hits) {
-  hits.Reset(begin);
+  hits.Reset(begin, end);
   for (uint64_t at = begin; at < end;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk, end - at));
     const size_t size = n + (at + n < length ? 1 : 0);

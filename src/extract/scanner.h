@@ -98,11 +98,13 @@ class KeyHits {
   };
   static_assert(kKeyCodes.size() <= 64, "a key index must fit Hit::key");
 
-  // Empties the list for a stretch whose first scan position is at or after
-  // byte `begin`.
-  void Reset(uint64_t begin) {
+  // Empties the list for the stretch of bytes [begin, end), and makes room
+  // for a code at every position in it, so that the list never moves. Memory
+  // that no code uses is reserved but not touched.
+  void Reset(uint64_t begin, uint64_t end) {
     first_ = FirstPairAtOrAfter(begin);
     hits_.clear();
+    if (end > first_) hits_.reserve(static_cast<size_t>((end - first_) / kRecordStride + 1));
   }
   // Records the code `key` at scan position `offset`, which lies within
   // kMaxRecords positions of the stretch's first one.

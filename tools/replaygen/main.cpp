@@ -15,6 +15,8 @@ const char kUsage[] =
     "KIND is one of:\n"
     "  sample  a few lines of chat, with a correction and one open message\n"
     "  noise   records with no key codes at all (needs --size)\n"
+    "  game    like a typical game: a line of chat every few thousand records\n"
+    "          (needs --size)\n"
     "  chat    messages between short stretches of noise (needs --size)\n"
     "  worst   every record a key code, so every position is a hit (needs --size)\n";
 

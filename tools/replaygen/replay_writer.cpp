@@ -61,6 +61,13 @@ namespace {
 bool AppendRecords(ReplayWriter& w, const std::string& kind, std::mt19937& rng) {
   if (kind == "noise") {
     w.Noise(1024);
+  } else if (kind == "game") {
+    // Mostly other input, and now and then a line of chat.
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
+    w.Noise(500 + rng() % 3000).Start();
+    const unsigned length = 1 + rng() % 40;
+    for (unsigned i = 0; i < length; ++i) w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
+    w.End();
   } else if (kind == "chat") {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
     w.Noise(rng() % 20).Start();
@@ -85,7 +92,7 @@ bool AppendRecords(ReplayWriter& w, const std::string& kind, std::mt19937& rng) 
 
 bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
                       const std::function<bool(const std::string& bytes)>& write) {
-  if (kind != "noise" && kind != "chat" && kind != "worst") return false;
+  if (kind != "noise" && kind != "game" && kind != "chat" && kind != "worst") return false;
   ReplayWriter w(seed);
   std::mt19937 rng(seed);
   for (uint64_t written = 0; written < size;) {

@@ -48,6 +48,7 @@ class ReplayWriter {
 // Synthesizes `size` bytes of a replay of `kind`, handing them to `write` in
 // pieces, in order, until done or until `write` returns false:
 //   "noise"  records with no key codes at all;
+//   "game"   like a typical game: a line of chat every few thousand records;
 //   "chat"   messages between short stretches of noise;
 //   "worst"  every record a key code, so every position is a hit.
 // Returns false for an unknown kind (before writing anything) or when `write`
