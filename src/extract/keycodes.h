@@ -107,10 +107,11 @@ static_assert(kKeyCodes.size() < kNoKey, "a key index must not be kNoKey");
 
 }  // namespace keycodes_internal
 
-// False when no code has `second` as its second byte: true for only 6 of the
-// 256 byte values, so this rules out nearly every pair at one look.
-inline bool MayEndAKeyCode(uint8_t second) {
-  return keycodes_internal::kGrid.row_of_second[second] != keycodes_internal::kNoRow;
+// 0 when no code has `second` as its second byte, 1 otherwise: 1 for only 6
+// of the 256 byte values, so this rules out nearly every pair at one look.
+// Being a number, it can be or-ed over several pairs with one branch.
+inline uint8_t MayEndAKeyCode(uint8_t second) {
+  return keycodes_internal::kGrid.row_of_second[second] != keycodes_internal::kNoRow ? 1 : 0;
 }
 
 inline uint8_t KeyIndex(uint8_t first, uint8_t second) {
