@@ -133,122 +133,143 @@ Status ScanStretch(int fd, uint64_t begin, uint64_t end, uint64_t length, size_t
   return Status::Ok();
 }
 
-// A second thread that scans the stretches handed to it, one at a time.
-class StretchWorker {
+// Scans the stretches of a file on two threads, this one and a worker, and
+// hands their key codes over in file order. Either thread takes the next
+// stretch nobody has taken yet, so when the system holds one thread back
+// (the cores are shared) the other scans on; a thread can get at most kSlots
+// stretches ahead of the one whose codes are due, which bounds the memory.
+class StretchQueue {
  public:
-  StretchWorker(int fd, uint64_t length, size_t chunk)
-      : fd_(fd), length_(length), chunk_(chunk), buf_(new unsigned char[chunk + 1]) {}
+  static constexpr uint64_t kSlots = 4;
 
-  // Waits for the stretch in hand, if any, and ends the thread.
-  ~StretchWorker() {
-    if (!thread_.joinable()) return;
+  StretchQueue(int fd, uint64_t length, uint64_t stretch, size_t chunk)
+      : fd_(fd),
+        length_(length),
+        stretch_(stretch),
+        chunk_(chunk),
+        count_((length + stretch - 1) / stretch),
+        own_buf_(new unsigned char[chunk + 1]),
+        worker_buf_(new unsigned char[chunk + 1]) {}
+
+  // Waits for the stretch the worker is scanning, if any, and ends it.
+  ~StretchQueue() {
+    if (!worker_.joinable()) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       quit_ = true;
     }
-    wake_.notify_all();
-    thread_.join();
+    room_.notify_all();
+    worker_.join();
   }
 
-  // Starts the thread; false if the system would not give one.
+  // Starts the worker; false if the system would not give a thread.
   bool Launch() {
     try {
-      thread_ = std::thread([this] { Run(); });
+      worker_ = std::thread([this] { Work(); });
       return true;
     } catch (const std::system_error&) {
       return false;
     }
   }
 
-  // Hands over bytes [begin, end) to be scanned into `hits`, which the worker
-  // owns until Wait returns. Only when no stretch is in hand.
-  void Start(uint64_t begin, uint64_t end, KeyHits* hits) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      begin_ = begin;
-      end_ = end;
-      hits_ = hits;
-      busy_ = true;
+  uint64_t count() const { return count_; }
+
+  // Waits until stretch `i` is scanned, scanning stretches on this thread
+  // meanwhile, and returns how its reading went; on success `*hits` holds its
+  // codes until Release(i). Stretches are awaited in order, each once.
+  Status Await(uint64_t i, const KeyHits** hits) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Slot& slot = slots_[i % kSlots];
+    while (next_ <= i || !slot.done) {
+      if (CanTake())
+        TakeAndScan(lock, own_buf_.get());
+      else
+        scanned_.wait(lock);
     }
-    wake_.notify_all();
+    *hits = &slot.hits;
+    return slot.status;
   }
 
-  // Waits until the stretch in hand is scanned; returns how its reading went.
-  Status Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return !busy_; });
-    return status_;
+  // Frees stretch `i`'s slot for a stretch further on.
+  void Release(uint64_t i) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      released_ = i + 1;
+    }
+    room_.notify_one();
   }
 
  private:
-  void Run() {
+  struct Slot {
+    KeyHits hits;
+    Status status;
+    bool done = false;  // hits and status are those of the stretch taken
+  };
+
+  // Whether a stretch is left to take and has a free slot. Under mutex_.
+  bool CanTake() const { return next_ < count_ && next_ < released_ + kSlots; }
+
+  // Takes the next stretch and scans it with `buf`, not holding `lock`
+  // meanwhile. Called and returns with `lock` held.
+  void TakeAndScan(std::unique_lock<std::mutex>& lock, unsigned char* buf) {
+    const uint64_t j = next_++;
+    Slot& slot = slots_[j % kSlots];
+    slot.done = false;
+    lock.unlock();
+    const uint64_t begin = j * stretch_, end = std::min(length_, begin + stretch_);
+    Status status = ScanStretch(fd_, begin, end, length_, chunk_, buf, slot.hits);
+    lock.lock();
+    slot.status = std::move(status);
+    slot.done = true;
+    scanned_.notify_one();
+  }
+
+  void Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [this] { return busy_ || quit_; });
-      if (busy_) {
-        lock.unlock();
-        Status s = ScanStretch(fd_, begin_, end_, length_, chunk_, buf_.get(), *hits_);
-        lock.lock();
-        status_ = std::move(s);
-        busy_ = false;
-        done_.notify_all();
-      } else {
-        return;
-      }
+      room_.wait(lock, [this] { return quit_ || next_ >= count_ || CanTake(); });
+      if (quit_ || next_ >= count_) return;
+      TakeAndScan(lock, worker_buf_.get());
     }
   }
 
   const int fd_;
-  const uint64_t length_;
+  const uint64_t length_, stretch_;
   const size_t chunk_;
-  std::unique_ptr<unsigned char[]> buf_;
+  const uint64_t count_;  // stretches in the file
+  std::unique_ptr<unsigned char[]> own_buf_, worker_buf_;
 
   std::mutex mutex_;
-  std::condition_variable wake_;  // a stretch was handed over, or quit_
-  std::condition_variable done_;  // the stretch in hand is scanned
-  bool busy_ = false;             // a stretch is in hand
+  std::condition_variable scanned_;  // a stretch was scanned
+  std::condition_variable room_;     // a slot was freed, or quit_
+  Slot slots_[kSlots];               // stretch j uses slots_[j % kSlots]
+  uint64_t next_ = 0;                // the first stretch not yet taken
+  uint64_t released_ = 0;            // stretches whose codes were used
   bool quit_ = false;
-  uint64_t begin_ = 0, end_ = 0;
-  KeyHits* hits_ = nullptr;
-  Status status_;
-  std::thread thread_;  // last: starts once everything above exists
+  std::thread worker_;  // last: starts once everything above exists
 };
 
 // Reads a regular file of `length` bytes with two threads. The file is cut
-// into stretches; this thread scans the even ones and the worker the odd
-// ones, each with its own buffer, recording where the table codes are. The
-// message rules then run over those codes here, stretch by stretch in file
-// order, while the worker already scans its next stretch. Memory stays
-// bounded: two buffers and three lists of codes, each for one stretch.
+// into stretches, which both threads scan, each with its own buffer,
+// recording where the table codes are; the message rules then run over
+// those codes here, stretch by stretch in file order, while the worker scans
+// on. Memory stays bounded: two buffers and kSlots lists of codes.
 ChatResult ScanInTwoThreads(int fd, uint64_t length, const ExtractOptions& options) {
   const size_t chunk = std::max<size_t>(options.chunk_size, 1);
-  // Stretches no longer than half the file, so that both threads get work.
-  const uint64_t stretch = std::clamp<uint64_t>(std::min(options.stretch_size, (length + 1) / 2), 1,
+  // At least four stretches, so that the work can be shared out evenly.
+  const uint64_t stretch = std::clamp<uint64_t>(std::min(options.stretch_size, (length + 3) / 4), 1,
                                                 KeyHits::kMaxRecords * kRecordStride);
-  const uint64_t count = (length + stretch - 1) / stretch;
-  const auto begin_of = [stretch](uint64_t i) { return i * stretch; };
-  const auto end_of = [stretch, length](uint64_t i) { return std::min(length, (i + 1) * stretch); };
+  StretchQueue queue(fd, length, stretch, chunk);
+  if (queue.count() < 2 || !queue.Launch()) return ScanInOneThread(fd, &length, options);
 
-  // Declared before the worker, so that they outlive its thread.
-  KeyHits mine, theirs[2];
-  StretchWorker worker(fd, length, chunk);
-  if (count < 2 || !worker.Launch()) return ScanInOneThread(fd, &length, options);
-
-  std::unique_ptr<unsigned char[]> buf(new unsigned char[chunk + 1]);
   ChatBuilder builder;
-  worker.Start(begin_of(1), end_of(1), &theirs[0]);
-  for (uint64_t i = 0; i < count; i += 2) {
-    // Whatever happens, the worker's destructor waits for its stretch before
-    // the file is closed.
-    if (Status s = ScanStretch(fd, begin_of(i), end_of(i), length, chunk, buf.get(), mine); !s.ok())
-      return Failure(std::move(s));
-    mine.ApplyTo(builder);
-    if (i + 1 < count) {
-      if (Status s = worker.Wait(); !s.ok()) return Failure(std::move(s));
-      KeyHits& scanned = theirs[(i / 2) % 2];
-      if (i + 3 < count) worker.Start(begin_of(i + 3), end_of(i + 3), &theirs[(i / 2 + 1) % 2]);
-      scanned.ApplyTo(builder);
-    }
+  for (uint64_t i = 0; i < queue.count(); ++i) {
+    // On a failure the queue's destructor waits for the worker, before the
+    // file is closed.
+    const KeyHits* hits = nullptr;
+    if (Status s = queue.Await(i, &hits); !s.ok()) return Failure(std::move(s));
+    hits->ApplyTo(builder);
+    queue.Release(i);
     HandOverSent(builder, options);
   }
   return ChatResult{Status::Ok(), builder.TakeMessages()};
