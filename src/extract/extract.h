@@ -29,12 +29,13 @@ struct ExtractOptions {
   // Bytes read at a time, by each thread. At least 1.
   size_t chunk_size = 256 * 1024;
   // A regular file of at least this many bytes is read by two threads, each
-  // scanning its own stretches of the file; smaller files and streams are
-  // read by one thread, which is quicker for them.
-  uint64_t parallel_from = 4 * 1024 * 1024;
+  // scanning stretches of the file; smaller files and streams are read by one
+  // thread, which is quicker for them: a second thread takes up to a few
+  // milliseconds to get going on a machine whose other core was idle.
+  uint64_t parallel_from = 32 * 1024 * 1024;
   // Most bytes in one stretch (at least 1). Bounds the memory a stretch's
   // key codes take before the message rules run over them.
-  uint64_t stretch_size = 2 * 1024 * 1024;
+  uint64_t stretch_size = 1024 * 1024;
   // When set, receives, in file order and in batches, the messages that have
   // been sent as the extraction goes on; they are then left out of the
   // result, which holds only what was not handed over. Lets a caller write
