@@ -17,7 +17,7 @@ namespace murvik {
 namespace {
 
 constexpr size_t kChunk = 256 * 1024;    // as ExtractChat reads
-constexpr size_t kStretch = 4 << 20;     // as the two-thread path scans
+constexpr size_t kStretch = 1 << 20;     // as the two-thread path scans
 
 size_t ReplaySize() {
   const char* mib = std::getenv("MURVIK_BENCH_MIB");
