@@ -25,6 +25,19 @@ constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
   return kFirstPairOffset + records * kRecordStride;
 }
 
+namespace scanner_internal {
+
+// Looks up the pair at `pair`, within `data`, and calls on_key for a code.
+template <typename OnKey>
+[[gnu::always_inline]] inline void LookUpPair(const unsigned char* data, uint64_t data_offset,
+                                              const unsigned char* pair, OnKey& on_key) {
+  const uint8_t key = KeyIndex(pair[0], pair[1]);
+  if (key != kNoKey) [[unlikely]]
+    on_key(data_offset + static_cast<uint64_t>(pair - data), key);
+}
+
+}  // namespace scanner_internal
+
 // The one loop that reads pairs: `data` holds `size` bytes of the replay
 // starting at byte `data_offset`. For every scan position p whose pair (the
 // bytes at p and p + 1) lies wholly within `data`, in order, calls
@@ -32,30 +45,26 @@ constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
 // kKeyCodes. A pair cut by either end of `data` is not read.
 template <typename OnKey>
 inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset, OnKey&& on_key) {
+  using scanner_internal::LookUpPair;
   if (size < 2) return;
   uint64_t p = FirstPairAtOrAfter(data_offset);
   const uint64_t last = data_offset + size - 1;  // a pair must start before it
   if (p >= last) return;
   const unsigned char* q = data + (p - data_offset);
   const unsigned char* const end = data + (last - data_offset);
-  const auto look_up = [&](const unsigned char* pair) {
-    const uint8_t key = KeyIndex(pair[0], pair[1]);
-    if (key != kNoKey) [[unlikely]]
-      on_key(data_offset + static_cast<uint64_t>(pair - data), key);
-  };
   // Four positions at a time: one test of their second bytes rules out
   // nearly every group of four that holds no code, without a branch each.
   constexpr uint64_t kGroup = 4 * kRecordStride;
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
     if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) |
         MayEndAKeyCode(q[2 * kRecordStride + 1]) | MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
-      look_up(q);
-      look_up(q + kRecordStride);
-      look_up(q + 2 * kRecordStride);
-      look_up(q + 3 * kRecordStride);
+      LookUpPair(data, data_offset, q, on_key);
+      LookUpPair(data, data_offset, q + kRecordStride, on_key);
+      LookUpPair(data, data_offset, q + 2 * kRecordStride, on_key);
+      LookUpPair(data, data_offset, q + 3 * kRecordStride, on_key);
     }
   }
-  for (; q < end; q += kRecordStride) look_up(q);
+  for (; q < end; q += kRecordStride) LookUpPair(data, data_offset, q, on_key);
 }
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
