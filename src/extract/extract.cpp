@@ -10,9 +10,8 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
