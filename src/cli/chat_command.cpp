@@ -53,8 +53,9 @@ struct FileChat {
   ChatResult result;
 };
 
-ChatResult Read(const std::string& name, bool lowercase) {
-  ChatResult result = name == "-" ? ExtractChatFromStream(STDIN_FILENO) : ExtractChat(name);
+ChatResult Read(const std::string& name, bool lowercase, const ExtractOptions& options = {}) {
+  ChatResult result =
+      name == "-" ? ExtractChatFromStream(STDIN_FILENO, options) : ExtractChat(name, options);
   if (lowercase)
     for (Message& m : result.messages) m.text = LowercaseLetters(std::move(m.text));
   return result;
@@ -67,6 +68,48 @@ void WriteText(std::FILE* out, const std::vector<Message>& messages) {
     if (m.sent || !m.text.empty()) std::fputc('\n', out);
   }
 }
+
+// The text output of one file. Holds the chat, and writes it (after the
+// file's header) when the file was read; a chat whose messages take more than
+// kHoldBytes is written as it comes instead, so that memory stays bounded
+// whatever the chat's size. A file that fails before then prints nothing.
+class TextOutput {
+ public:
+  static constexpr size_t kHoldBytes = 1 << 20;
+
+  TextOutput(std::FILE* out, bool lowercase, std::string header)
+      : out_(out), lowercase_(lowercase), header_(std::move(header)) {}
+
+  // Takes the next messages of the chat, in order.
+  void Add(std::vector<Message>& messages) {
+    for (Message& m : messages) {
+      if (lowercase_) m.text = LowercaseLetters(std::move(m.text));
+      held_bytes_ += sizeof m + m.text.size();
+      held_.push_back(std::move(m));
+    }
+    if (held_bytes_ > kHoldBytes) Write();
+  }
+
+  // Writes the header, unless written already, and the messages held.
+  void Write() {
+    if (!started_) std::fputs(header_.c_str(), out_);
+    started_ = true;
+    WriteText(out_, held_);
+    held_.clear();
+    held_bytes_ = 0;
+  }
+
+  // Whether anything was written.
+  bool started() const { return started_; }
+
+ private:
+  std::FILE* const out_;
+  const bool lowercase_;
+  const std::string header_;
+  std::vector<Message> held_;
+  size_t held_bytes_ = 0;
+  bool started_ = false;
+};
 
 // A JSON string, with bytes that are not UTF-8 (file names can hold any)
 // replaced by U+FFFD.
@@ -170,21 +213,30 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
   JsonWriter json(out);
   bool first = true;
   for (const std::string& name : options.files) {
-    FileChat f{name, Read(name, options.lowercase)};
-    if (!f.result.status.ok()) {
-      ReportFailure(err, name, f.result.status);
+    if (options.json) {
+      FileChat f{name, Read(name, options.lowercase)};
+      if (!f.result.status.ok()) {
+        ReportFailure(err, name, f.result.status);
+        status = kExitFailed;
+      }
+      json.Add(f);
+      continue;
+    }
+    std::string header;
+    if (options.files.size() > 1)
+      header = std::string(first ? "" : "\n") + "==> " + (name == "-" ? "standard input" : name) + " <==\n";
+    TextOutput text(out, options.lowercase, std::move(header));
+    ExtractOptions extract;
+    extract.on_sent = [&text](std::vector<Message>& sent) { text.Add(sent); };
+    ChatResult result = Read(name, false, extract);
+    if (result.status.ok()) {
+      text.Add(result.messages);
+      text.Write();
+    } else {
+      ReportFailure(err, name, result.status);
       status = kExitFailed;
     }
-    if (options.json) {
-      json.Add(f);
-    } else if (f.result.status.ok()) {
-      if (options.files.size() > 1) {
-        std::fprintf(out, "%s==> %s <==\n", first ? "" : "\n",
-                     name == "-" ? "standard input" : name.c_str());
-      }
-      first = false;
-      WriteText(out, f.result.messages);
-    }
+    if (text.started()) first = false;
   }
   if (options.json) json.Finish();
   if (std::fflush(out) != 0 || std::ferror(out)) {

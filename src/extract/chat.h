@@ -2,8 +2,10 @@
 #ifndef MURVIK_EXTRACT_CHAT_H_
 #define MURVIK_EXTRACT_CHAT_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extract/keycodes.h"
@@ -52,6 +54,20 @@ class ChatBuilder {
 
   // Messages so far, in order; only the last can still be open.
   const std::vector<Message>& messages() const { return messages_; }
+  // Hands over the messages no key can change any more: all of them but an
+  // open last one, which stays.
+  std::vector<Message> TakeFinished() {
+    std::vector<Message> finished;
+    finished.swap(messages_);
+    if (open_) {
+      messages_.push_back(std::move(finished.back()));
+      finished.pop_back();
+    }
+    return finished;
+  }
+  // Number of messages held, the open one included.
+  size_t size() const { return messages_.size(); }
+  // Hands over every message held; the builder starts afresh.
   std::vector<Message> TakeMessages() {
     open_ = false;
     return std::move(messages_);

@@ -2,6 +2,9 @@
 #ifndef MURVIK_EXTRACT_EXTRACT_H_
 #define MURVIK_EXTRACT_EXTRACT_H_
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,16 +23,38 @@ struct ChatResult {
   std::string Text() const { return ChatText(messages); }
 };
 
+// How an extraction reads. The defaults suit every caller; tests shrink the
+// sizes so that small files cross every boundary.
+struct ExtractOptions {
+  // Bytes read at a time, by each thread. At least 1.
+  size_t chunk_size = 256 * 1024;
+  // A regular file of at least this many bytes is read by two threads, each
+  // scanning stretches of the file; smaller files and streams are read by one
+  // thread, which is quicker for them: a second thread takes up to a few
+  // milliseconds to get going on a machine whose other core was idle.
+  uint64_t parallel_from = 32 * 1024 * 1024;
+  // Most bytes in one stretch (at least 1). Bounds the memory a stretch's
+  // key codes take before the message rules run over them.
+  uint64_t stretch_size = 1024 * 1024;
+  // When set, receives, in file order and in batches, the messages that have
+  // been sent as the extraction goes on; they are then left out of the
+  // result, which holds only what was not handed over. Lets a caller write
+  // out a chat larger than it wants to hold. Should the extraction fail
+  // later, what was handed over stands and the result holds the failure.
+  std::function<void(std::vector<Message>& sent)> on_sent;
+};
+
 // Reads the replay at `path`, used exactly as given, and returns its chat.
 // Fails for an empty path, a missing or unreadable file, anything but a
-// regular file (without blocking on a FIFO or opening a device), and an empty
-// file. Reads as many bytes as the opened file holds when opened, in bounded
-// memory, and closes it on every path out.
-ChatResult ExtractChat(const std::string& path);
+// regular file (without blocking on a FIFO or opening a device), an empty
+// file, and a file that turns out shorter than its length when opened.
+// Reads exactly as many bytes as the opened file holds when opened, in
+// bounded memory, and closes it on every path out.
+ChatResult ExtractChat(const std::string& path, const ExtractOptions& options = {});
 
 // Reads a replay from `fd` until end of input and returns its chat; fails on
-// a read error or empty input. Does not close `fd`.
-ChatResult ExtractChatFromStream(int fd);
+// a read error or empty input. Reads with one thread. Does not close `fd`.
+ChatResult ExtractChatFromStream(int fd, const ExtractOptions& options = {});
 
 }  // namespace murvik
 

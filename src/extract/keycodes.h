@@ -53,12 +53,73 @@ inline constexpr std::array<KeyCode, 45> kKeyCodes = {{
     {0x30, 0x23, KeyAction::kChar, ','},
 }};
 
+// Index in kKeyCodes of the pair (first, second), or kNoKey when the pair is
+// not a chat key. Inline and cheap, as it runs at every scan position.
+inline constexpr uint8_t kNoKey = 0xFF;
+inline uint8_t KeyIndex(uint8_t first, uint8_t second);
+
 // Returns the entry for the pair (first, second), or nullptr when the pair is
 // not a chat key.
-const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second);
+inline const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second) {
+  const uint8_t i = KeyIndex(first, second);
+  return i == kNoKey ? nullptr : &kKeyCodes[i];
+}
 
 // Returns the pair that types `ch`, or nullptr when no key types it.
 const KeyCode* KeyCodeForChar(char ch);
+
+namespace keycodes_internal {
+
+// Every code's first byte has a zero low nibble and its second byte is one of
+// six values, so a pair is looked up in a 6 x 16 grid: the second byte picks
+// the row, the first byte's high nibble the column. Most pairs fail at the
+// first look (a second byte that picks no row).
+inline constexpr uint8_t kNoRow = 0xFF;
+inline constexpr std::array<uint8_t, 6> kSecondBytes = {0x03, 0x20, 0x21, 0x22, 0x23, 0x24};
+
+struct Grid {
+  std::array<uint8_t, 256> row_of_second{};
+  std::array<std::array<uint8_t, 16>, kSecondBytes.size()> key{};
+};
+
+constexpr Grid BuildGrid() {
+  Grid g;
+  for (auto& r : g.row_of_second) r = kNoRow;
+  for (auto& row : g.key)
+    for (auto& k : row) k = kNoKey;
+  for (uint8_t r = 0; r < kSecondBytes.size(); ++r) g.row_of_second[kSecondBytes[r]] = r;
+  for (uint8_t i = 0; i < kKeyCodes.size(); ++i) {
+    const KeyCode& k = kKeyCodes[i];
+    g.key[g.row_of_second[k.second]][k.first >> 4] = i;
+  }
+  return g;
+}
+
+inline constexpr Grid kGrid = BuildGrid();
+
+constexpr bool TableFitsGrid() {
+  for (const KeyCode& k : kKeyCodes)
+    if ((k.first & 0x0F) != 0 || kGrid.row_of_second[k.second] == kNoRow) return false;
+  return true;
+}
+static_assert(TableFitsGrid(), "every key code must fit the lookup grid");
+static_assert(kKeyCodes.size() < kNoKey, "a key index must not be kNoKey");
+
+}  // namespace keycodes_internal
+
+// 0 when no code has `second` as its second byte, 1 otherwise: 1 for only 6
+// of the 256 byte values, so this rules out nearly every pair at one look.
+// Being a number, it can be or-ed over several pairs with one branch.
+inline uint8_t MayEndAKeyCode(uint8_t second) {
+  return keycodes_internal::kGrid.row_of_second[second] != keycodes_internal::kNoRow ? 1 : 0;
+}
+
+inline uint8_t KeyIndex(uint8_t first, uint8_t second) {
+  using keycodes_internal::kGrid;
+  const uint8_t row = kGrid.row_of_second[second];
+  if (row == keycodes_internal::kNoRow || (first & 0x0F) != 0) return kNoKey;
+  return kGrid.key[row][first >> 4];
+}
 
 }  // namespace murvik
 

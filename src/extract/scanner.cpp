@@ -1,27 +1,23 @@
 #include "extract/scanner.h"
 
-#include "extract/keycodes.h"
-
 namespace murvik {
 
 void ChatScanner::Feed(const unsigned char* data, size_t size) {
   if (size == 0) return;
-  const uint64_t end = fed_ + size;
   if (split_) {
-    if (const KeyCode* key = LookUpKeyCode(split_first_, data[0])) builder_.Apply(*key, next_);
+    // The pair began at the last byte of the previous chunk.
+    const uint64_t offset = fed_ - 1;
+    if (const KeyCode* key = LookUpKeyCode(split_first_, data[0])) builder_.Apply(*key, offset);
     split_ = false;
-    next_ += kRecordStride;
   }
-  while (next_ + 1 < end) {
-    const size_t i = static_cast<size_t>(next_ - fed_);
-    if (const KeyCode* key = LookUpKeyCode(data[i], data[i + 1])) builder_.Apply(*key, next_);
-    next_ += kRecordStride;
-  }
-  if (next_ + 1 == end) {
-    split_first_ = data[next_ - fed_];
+  ForEachKey(data, size, fed_,
+             [this](uint64_t offset, uint8_t key) { builder_.Apply(kKeyCodes[key], offset); });
+  fed_ += size;
+  // A pair that starts at this chunk's last byte is finished by the next.
+  if (FirstPairAtOrAfter(fed_ - 1) == fed_ - 1) {
+    split_first_ = data[size - 1];
     split_ = true;
   }
-  fed_ = end;
 }
 
 }  // namespace murvik

@@ -1,5 +1,6 @@
-// An incremental scanner: fed a replay's bytes in chunks of any size, it reads
-// the key pair at each scan position and builds the chat.
+// Where a replay's key pairs are and how they are read: the scan positions,
+// the table look-up at each, and an incremental scanner that builds the chat
+// from chunks of any size.
 #ifndef MURVIK_EXTRACT_SCANNER_H_
 #define MURVIK_EXTRACT_SCANNER_H_
 
@@ -9,12 +10,62 @@
 #include <vector>
 
 #include "extract/chat.h"
+#include "extract/keycodes.h"
 
 namespace murvik {
 
 // Byte offset of the first scan position, and the distance between two.
 inline constexpr uint64_t kFirstPairOffset = 273;
 inline constexpr uint64_t kRecordStride = 12;
+
+// The first scan position at or after byte `offset`.
+constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
+  if (offset <= kFirstPairOffset) return kFirstPairOffset;
+  const uint64_t records = (offset - kFirstPairOffset + kRecordStride - 1) / kRecordStride;
+  return kFirstPairOffset + records * kRecordStride;
+}
+
+namespace scanner_internal {
+
+// Looks up the pair at `pair`, within `data`, and calls on_key for a code.
+template <typename OnKey>
+[[gnu::always_inline]] inline void LookUpPair(const unsigned char* data, uint64_t data_offset,
+                                              const unsigned char* pair, OnKey& on_key) {
+  const uint8_t key = KeyIndex(pair[0], pair[1]);
+  if (key != kNoKey) [[unlikely]]
+    on_key(data_offset + static_cast<uint64_t>(pair - data), key);
+}
+
+}  // namespace scanner_internal
+
+// The one loop that reads pairs: `data` holds `size` bytes of the replay
+// starting at byte `data_offset`. For every scan position p whose pair (the
+// bytes at p and p + 1) lies wholly within `data`, in order, calls
+// on_key(p, index) when the pair is a table code, index being its place in
+// kKeyCodes. A pair cut by either end of `data` is not read.
+template <typename OnKey>
+inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset, OnKey&& on_key) {
+  using scanner_internal::LookUpPair;
+  if (size < 2) return;
+  uint64_t p = FirstPairAtOrAfter(data_offset);
+  const uint64_t last = data_offset + size - 1;  // a pair must start before it
+  if (p >= last) return;
+  const unsigned char* q = data + (p - data_offset);
+  const unsigned char* const end = data + (last - data_offset);
+  // Four positions at a time: one test of their second bytes rules out
+  // nearly every group of four that holds no code, without a branch each.
+  constexpr uint64_t kGroup = 4 * kRecordStride;
+  for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
+    if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) |
+        MayEndAKeyCode(q[2 * kRecordStride + 1]) | MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
+      LookUpPair(data, data_offset, q, on_key);
+      LookUpPair(data, data_offset, q + kRecordStride, on_key);
+      LookUpPair(data, data_offset, q + 2 * kRecordStride, on_key);
+      LookUpPair(data, data_offset, q + 3 * kRecordStride, on_key);
+    }
+  }
+  for (; q < end; q += kRecordStride) LookUpPair(data, data_offset, q, on_key);
+}
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
 // A pair split between two chunks is joined; a last pair missing its second
@@ -31,15 +82,55 @@ class ChatScanner {
   uint64_t bytes_fed() const { return fed_; }
   // Messages found so far; the last may still be open.
   const std::vector<Message>& messages() const { return builder_.messages(); }
+  // The rules that build the messages, for taking finished ones early.
+  ChatBuilder& builder() { return builder_; }
   // Hands the messages over; the scanner is spent afterwards.
   std::vector<Message> TakeMessages() { return builder_.TakeMessages(); }
 
  private:
-  uint64_t fed_ = 0;                 // bytes fed so far
-  uint64_t next_ = kFirstPairOffset;  // offset of the next pair to read
-  unsigned char split_first_ = 0;    // first byte of a pair cut by a chunk end
-  bool split_ = false;               // split_first_ holds a byte
+  uint64_t fed_ = 0;               // bytes fed so far
+  unsigned char split_first_ = 0;  // first byte of a pair cut by a chunk end
+  bool split_ = false;             // split_first_ holds a byte
   ChatBuilder builder_;
+};
+
+// The table codes found in one stretch of a replay, in file order, kept in
+// four bytes each so that a stretch whose every position is a code still
+// costs a third of its size. A stretch holds at most kMaxRecords positions.
+class KeyHits {
+ public:
+  static constexpr uint64_t kMaxRecords = uint64_t{1} << 26;
+
+  struct Hit {
+    uint32_t record : 26;  // scan positions after the stretch's first one
+    uint32_t key : 6;      // index in kKeyCodes
+  };
+  static_assert(kKeyCodes.size() <= 64, "a key index must fit Hit::key");
+
+  // Empties the list for the stretch of bytes [begin, end), and makes room
+  // for a code at every position in it, so that the list never moves. Memory
+  // that no code uses is reserved but not touched.
+  void Reset(uint64_t begin, uint64_t end) {
+    first_ = FirstPairAtOrAfter(begin);
+    hits_.clear();
+    if (end > first_) hits_.reserve(static_cast<size_t>((end - first_) / kRecordStride + 1));
+  }
+  // Records the code `key` at scan position `offset`, which lies within
+  // kMaxRecords positions of the stretch's first one.
+  void Add(uint64_t offset, uint8_t key) {
+    hits_.push_back(Hit{static_cast<uint32_t>((offset - first_) / kRecordStride), key});
+  }
+
+  // Applies every hit, in order, to `builder`.
+  void ApplyTo(ChatBuilder& builder) const {
+    for (const Hit& h : hits_) builder.Apply(kKeyCodes[h.key], first_ + uint64_t{h.record} * kRecordStride);
+  }
+
+  size_t size() const { return hits_.size(); }
+
+ private:
+  uint64_t first_ = kFirstPairOffset;
+  std::vector<Hit> hits_;
 };
 
 }  // namespace murvik

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -164,6 +165,29 @@ TEST_F(ChatTest, HoldsNeitherStandardInputNorJson) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_LT(r.peak_kib, text.peak_kib + 16 * 1024);
   }
+}
+
+TEST_F(ChatTest, WritesAChatLargerThanItHoldsTheSame) {
+  // About 1.5 MB of chat, which murvik-chat writes as it reads rather than
+  // holding it whole, from a file (read by two threads) and from a pipe.
+  ReplayWriter w(4);
+  std::string lines;
+  for (int i = 0; i < 50000; ++i) {
+    const std::string line = "Message " + std::to_string(i) + ", all in order.";
+    w.Noise(i % 3).Say(line);
+    lines += line + "\n";
+  }
+  w.Start().Type("still typing");
+  lines += "still typing\n";
+  const std::string big = Write("big.rep", w.Take()), small = Write("small.rep", Saying("B"));
+  std::string upper = lines, lower = lines;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const Ran r = Chat({small, big, "-", small}, {.in = Open(big)});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "==> " + small + " <==\nB\n\n==> " + big + " <==\n" + upper + "\n==> standard input <==\n" +
+                       upper + "\n==> " + small + " <==\nB\n");
+  EXPECT_EQ(Chat({"-l", big}).out, lower);
 }
 
 TEST_F(ChatTest, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {

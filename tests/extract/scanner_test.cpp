@@ -6,15 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "message_testing.h"
 #include "replay_bytes.h"
 #include "replay_writer.h"
 
 namespace murvik {
-
-bool operator==(const Message& a, const Message& b) {
-  return a.text == b.text && a.offset == b.offset && a.sent == b.sent;
-}
-
 namespace {
 
 using testing::ReplayOf;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "extract/keycodes.h"
 #include "replay_writer.h"
 
 namespace {
@@ -16,6 +15,8 @@ const char kUsage[] =
     "KIND is one of:\n"
     "  sample  a few lines of chat, with a correction and one open message\n"
     "  noise   records with no key codes at all (needs --size)\n"
+    "  game    like a typical game: a line of chat every few thousand records\n"
+    "          (needs --size)\n"
     "  chat    messages between short stretches of noise (needs --size)\n"
     "  worst   every record a key code, so every position is a hit (needs --size)\n";
 
@@ -26,30 +27,6 @@ void WriteSample(murvik::ReplayWriter& w) {
   w.Start().Type("WELL PALYED").Erase().Erase().Erase().Erase().Erase().Erase().Type("PLAYED.").End();
   w.Noise(33).Say("GG, REMATCH AT 21-30 ON 12/6").Noise(7);
   w.Noise(12).Start().Type("SEE YOU ").Noise(4).Type("TOMORROW");
-}
-
-// Appends one record of the given kind; returns false for an unknown kind.
-bool AppendRecords(murvik::ReplayWriter& w, const std::string& kind, std::mt19937& rng) {
-  if (kind == "noise") {
-    w.Noise(1024);
-  } else if (kind == "chat") {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
-    w.Noise(rng() % 20).Start();
-    const unsigned length = 1 + rng() % 60;
-    for (unsigned i = 0; i < length; ++i) {
-      if (rng() % 16 == 0) w.Erase();
-      w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
-    }
-    if (rng() % 20 != 0) w.End();
-  } else if (kind == "worst") {
-    for (int i = 0; i < 1024; ++i) {
-      const murvik::KeyCode& k = murvik::kKeyCodes[rng() % murvik::kKeyCodes.size()];
-      w.Pair(k.first, k.second);
-    }
-  } else {
-    return false;
-  }
-  return true;
 }
 
 bool WriteAll(std::FILE* out, const std::string& bytes) {
@@ -93,22 +70,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "murvik-genreplay: %s: %s\n", out_path.c_str(), std::strerror(errno));
     return 1;
   }
-  murvik::ReplayWriter w(static_cast<uint32_t>(seed));
-  std::mt19937 rng(static_cast<uint32_t>(seed));
   bool ok = true;
   if (kind == "sample") {
+    murvik::ReplayWriter w(static_cast<uint32_t>(seed));
     WriteSample(w);
     ok = WriteAll(out, w.Take());
-  } else {
-    while (ok && w.size() < size) {
-      if (!AppendRecords(w, kind, rng)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-      }
-      std::string bytes = w.Take();
-      const uint64_t written = w.size() - bytes.size();
-      if (written + bytes.size() > size) bytes.resize(static_cast<size_t>(size - written));
-      ok = WriteAll(out, bytes);
+  } else if (!murvik::SynthesizeReplay(kind, size, static_cast<uint32_t>(seed),
+                                       [&](const std::string& bytes) { return ok = WriteAll(out, bytes); })) {
+    if (ok) {
+      std::fputs(kUsage, stderr);
+      return 2;
     }
   }
   if (std::fflush(out) != 0 || !ok || (out != stdout && std::fclose(out) != 0)) {

@@ -55,4 +55,54 @@ std::string ReplayWriter::Take() {
   return out;
 }
 
+namespace {
+
+// Appends a few records of `kind`; false for an unknown kind.
+bool AppendRecords(ReplayWriter& w, const std::string& kind, std::mt19937& rng) {
+  if (kind == "noise") {
+    w.Noise(1024);
+  } else if (kind == "game") {
+    // Mostly other input, and now and then a line of chat.
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
+    w.Noise(500 + rng() % 3000).Start();
+    const unsigned length = 1 + rng() % 40;
+    for (unsigned i = 0; i < length; ++i) w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
+    w.End();
+  } else if (kind == "chat") {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
+    w.Noise(rng() % 20).Start();
+    const unsigned length = 1 + rng() % 60;
+    for (unsigned i = 0; i < length; ++i) {
+      if (rng() % 16 == 0) w.Erase();
+      w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
+    }
+    if (rng() % 20 != 0) w.End();
+  } else if (kind == "worst") {
+    for (int i = 0; i < 1024; ++i) {
+      const KeyCode& k = kKeyCodes[rng() % kKeyCodes.size()];
+      w.Pair(k.first, k.second);
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
+                      const std::function<bool(const std::string& bytes)>& write) {
+  if (kind != "noise" && kind != "game" && kind != "chat" && kind != "worst") return false;
+  ReplayWriter w(seed);
+  std::mt19937 rng(seed);
+  for (uint64_t written = 0; written < size;) {
+    AppendRecords(w, kind, rng);
+    std::string bytes = w.Take();
+    if (bytes.size() > size - written) bytes.resize(static_cast<size_t>(size - written));
+    if (!write(bytes)) return false;
+    written += bytes.size();
+  }
+  return true;
+}
+
 }  // namespace murvik

@@ -5,6 +5,7 @@
 #define MURVIK_TOOLS_REPLAYGEN_REPLAY_WRITER_H_
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -43,6 +44,17 @@ class ReplayWriter {
   std::string bytes_;
   uint64_t taken_ = 0;
 };
+
+// Synthesizes `size` bytes of a replay of `kind`, handing them to `write` in
+// pieces, in order, until done or until `write` returns false:
+//   "noise"  records with no key codes at all;
+//   "game"   like a typical game: a line of chat every few thousand records;
+//   "chat"   messages between short stretches of noise;
+//   "worst"  every record a key code, so every position is a hit.
+// Returns false for an unknown kind (before writing anything) or when `write`
+// returned false. The same kind, size and seed give the same bytes.
+bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
+                      const std::function<bool(const std::string& bytes)>& write);
 
 }  // namespace murvik
 
