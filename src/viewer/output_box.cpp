@@ -4,6 +4,7 @@ namespace murvik {
 
 OutputBox::OutputBox(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
+  document()->setUndoRedoEnabled(false);  // read-only: no edits to undo, and setting the text is quicker
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setTabChangesFocus(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
