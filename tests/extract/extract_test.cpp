@@ -2,12 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,17 +44,6 @@ TEST_F(ExtractChatTest, ReadsTheChatOfAReplay) {
   EXPECT_FALSE(r.messages[1].sent);
 }
 
-TEST_F(ExtractChatTest, UsesThePathExactlyAsGiven) {
-  const std::string bytes = ReplayOf({"4024", "E021", "C021"});
-  Write(" blank at both ends ", bytes);
-  Write("blank at both ends", "");
-  EXPECT_EQ(ExtractChat(dir_ + "/ blank at both ends ").Text(), "A\r\n");
-  EXPECT_FALSE(ExtractChat(dir_ + "/blank at both ends").status.ok());
-  EXPECT_FALSE(ExtractChat(dir_ + "/ blank at both ends").status.ok());
-  Write("line\nbreak \xff", bytes);
-  EXPECT_EQ(ExtractChat(dir_ + "/line\nbreak \xff").Text(), "A\r\n");
-}
-
 TEST_F(ExtractChatTest, ShortFilesGiveAnEmptyTextAndAnEmptyFileFails) {
   for (size_t length : {1, 100, 273, 274}) {
     SCOPED_TRACE(length);
@@ -76,50 +61,6 @@ TEST_F(ExtractChatTest, KeepsTheTextBeforeAnIncompleteLastPair) {
   const ChatResult r = ExtractChat(Write("cut.rep", bytes));
   ASSERT_TRUE(r.status.ok()) << r.status.reason();
   EXPECT_EQ(r.Text(), "A\r\n");
-}
-
-TEST_F(ExtractChatTest, FailsWithAReasonForWhatIsNotAReadableFile) {
-  const std::string fifo = dir_ + "/fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::string socket_path = dir_ + "/sock";
-  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  socket_path.copy(addr.sun_path, sizeof addr.sun_path - 1);
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  fs::create_symlink(dir_ + "/nowhere", dir_ + "/dangling");
-
-  struct Case {
-    std::string path;
-    std::string reason;
-  };
-  const Case cases[] = {
-      {"", "empty path"},
-      {dir_ + "/missing.rep", "No such file or directory"},
-      {dir_ + "/dangling", "No such file or directory"},
-      {dir_, "is a directory"},
-      {fifo, "is a FIFO, not a regular file"},
-      {socket_path, "is a socket, not a regular file"},
-      {"/dev/null", "is a character device, not a regular file"},
-      {"/dev/zero", "is a character device, not a regular file"},
-      {std::string("a\0b", 3), "path contains a NUL byte"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    const auto start = std::chrono::steady_clock::now();
-    const ChatResult r = ExtractChat(c.path);
-    EXPECT_FALSE(r.status.ok());
-    EXPECT_EQ(r.status.reason(), c.reason);
-    EXPECT_TRUE(r.messages.empty());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  }
-  close(sock);
-}
-
-TEST_F(ExtractChatTest, FollowsASymbolicLinkToAReplay) {
-  const std::string target = Write("real.rep", ReplayOf({"4024", "E021", "C021"}));
-  fs::create_symlink(target, dir_ + "/link.rep");
-  EXPECT_EQ(ExtractChat(dir_ + "/link.rep").Text(), "A\r\n");
 }
 
 TEST_F(ExtractChatTest, ReadsAStreamToItsEnd) {
