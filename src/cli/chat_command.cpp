@@ -53,12 +53,12 @@ struct FileChat {
   ChatResult result;
 };
 
-ChatResult Read(const std::string& name, bool lowercase, const ExtractOptions& options = {}) {
-  ChatResult result =
-      name == "-" ? ExtractChatFromStream(STDIN_FILENO, options) : ExtractChat(name, options);
-  if (lowercase)
-    for (Message& m : result.messages) m.text = LowercaseLetters(std::move(m.text));
-  return result;
+ChatResult Read(const std::string& name, const ExtractOptions& options = {}) {
+  return name == "-" ? ExtractChatFromStream(STDIN_FILENO, options) : ExtractChat(name, options);
+}
+
+void Lowercase(std::vector<Message>& messages) {
+  for (Message& m : messages) m.text = LowercaseLetters(std::move(m.text));
 }
 
 void WriteText(std::FILE* out, const std::vector<Message>& messages) {
@@ -82,8 +82,8 @@ class TextOutput {
 
   // Takes the next messages of the chat, in order.
   void Add(std::vector<Message>& messages) {
+    if (lowercase_) Lowercase(messages);
     for (Message& m : messages) {
-      if (lowercase_) m.text = LowercaseLetters(std::move(m.text));
       held_bytes_ += sizeof m + m.text.size();
       held_.push_back(std::move(m));
     }
@@ -214,7 +214,8 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
   bool first = true;
   for (const std::string& name : options.files) {
     if (options.json) {
-      FileChat f{name, Read(name, options.lowercase)};
+      FileChat f{name, Read(name)};
+      if (options.lowercase) Lowercase(f.result.messages);
       if (!f.result.status.ok()) {
         ReportFailure(err, name, f.result.status);
         status = kExitFailed;
@@ -228,7 +229,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
     TextOutput text(out, options.lowercase, std::move(header));
     ExtractOptions extract;
     extract.on_sent = [&text](std::vector<Message>& sent) { text.Add(sent); };
-    ChatResult result = Read(name, false, extract);
+    ChatResult result = Read(name, extract);
     if (result.status.ok()) {
       text.Add(result.messages);
       text.Write();

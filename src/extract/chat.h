@@ -65,8 +65,6 @@ class ChatBuilder {
     }
     return finished;
   }
-  // Number of messages held, the open one included.
-  size_t size() const { return messages_.size(); }
   // Hands over every message held; the builder starts afresh.
   std::vector<Message> TakeMessages() {
     open_ = false;

@@ -126,8 +126,6 @@ class KeyHits {
     for (const Hit& h : hits_) builder.Apply(kKeyCodes[h.key], first_ + uint64_t{h.record} * kRecordStride);
   }
 
-  size_t size() const { return hits_.size(); }
-
  private:
   uint64_t first_ = kFirstPairOffset;
   std::vector<Hit> hits_;
