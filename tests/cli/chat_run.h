@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "replay_writer.h"
+#include "temp_dir_test.h"
 
 namespace murvik::testing {
 
@@ -37,23 +38,17 @@ inline std::string Saying(const std::string& text, uint32_t seed = 1) {
   return ReplayWriter(seed).Noise(3).Say(text).Noise(2).Take();
 }
 
-class ChatTest : public ::testing::Test {
+class ChatTest : public TempDirTest {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/murvik-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    TempDirTest::SetUp();
     measured_ = {"/usr/bin/time", "-f", "%M", "-o", dir_ + "/.rss"};
   }
   void TearDown() override {
     for (int fd : fds_) close(fd);
-    std::filesystem::remove_all(dir_);
+    TempDirTest::TearDown();
   }
 
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
-    return dir_ + "/" + name;
-  }
   // Close-on-exec, so that no run inherits it unasked; closed after the test.
   int Open(const std::string& path, int flags = O_RDONLY) {
     fds_.push_back(open(path.c_str(), flags | O_CLOEXEC, 0600));
@@ -97,7 +92,6 @@ class ChatTest : public ::testing::Test {
 
   Ran Chat(const std::vector<std::string>& args, How how = {}) { return Finish(Start(args, how)); }
 
-  std::string dir_;
   std::vector<std::string> measured_;  // a prefix that measures peak memory
   std::vector<int> fds_;
 };

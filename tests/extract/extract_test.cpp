@@ -5,35 +5,17 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "replay_bytes.h"
+#include "temp_dir_test.h"
 
 namespace murvik {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::ReplayOf;
 
-class ExtractChatTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/murvik-extract-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
-  std::string dir_;
-};
+using ExtractChatTest = testing::TempDirTest;
 
 TEST_F(ExtractChatTest, ReadsTheChatOfAReplay) {
   const ChatResult r = ExtractChat(Write("a.rep", ReplayOf({"4024", "3022", "7021", "C021", "4024", "8021"})));

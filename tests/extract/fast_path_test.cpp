@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "extract/keycodes.h"
 #include "extract/scanner.h"
 #include "message_testing.h"
+#include "temp_dir_test.h"
 
 namespace murvik {
 namespace {
@@ -65,22 +65,10 @@ std::string RandomReplay(size_t size, double code_share, uint32_t seed) {
   return bytes;
 }
 
-class FastPathTest : public ::testing::Test {
+// Each test writes its replays to one file, "r.rep".
+class FastPathTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/murvik-fast-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& bytes) {
-    const std::string path = dir_ + "/r.rep";
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path;
-  }
-
-  std::string dir_;
+  std::string Write(const std::string& bytes) { return TempDirTest::Write("r.rep", bytes); }
 };
 
 // Options that read with two threads from the first byte, in stretches of
@@ -153,7 +141,7 @@ TEST_F(FastPathTest, LargerRandomFilesMatchThePlainScan) {
     const std::vector<Message> expected = ReferenceScan(bytes);
     const uint64_t stretch = 1 + rng() % 30000;
     const size_t chunk = 1 + rng() % 5000;
-    SCOPED_TRACE(testing::Message() << "size " << size << ", stretch " << stretch << ", chunk " << chunk);
+    SCOPED_TRACE(::testing::Message() << "size " << size << ", stretch " << stretch << ", chunk " << chunk);
     EXPECT_EQ(ExtractChat(path, TwoThreads(stretch, chunk)).messages, expected);
     ExtractOptions one;
     one.chunk_size = chunk;
