@@ -16,8 +16,8 @@
 namespace murvik {
 namespace {
 
-constexpr size_t kChunk = 256 * 1024;    // as ExtractChat reads
-constexpr size_t kStretch = 1 << 20;     // as the two-thread path scans
+constexpr size_t kChunk = 256 * 1024;  // as ExtractChat reads
+constexpr size_t kStretch = 1 << 20;   // as the two-thread path scans
 
 size_t ReplaySize() {
   const char* mib = std::getenv("MURVIK_BENCH_MIB");
@@ -38,9 +38,7 @@ const std::string& Replay(const std::string& kind) {
   return bytes;
 }
 
-const unsigned char* Data(const std::string& bytes) {
-  return reinterpret_cast<const unsigned char*>(bytes.data());
-}
+const unsigned char* Data(const std::string& bytes) { return reinterpret_cast<const unsigned char*>(bytes.data()); }
 
 // The one-thread path: chunks fed to a ChatScanner, rules applied as read.
 void BM_ChatScanner(benchmark::State& state, const std::string& kind) {

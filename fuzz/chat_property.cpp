@@ -30,16 +30,13 @@ struct Code {
   const char* what;  // "start", "end", "erase", or the character typed
 };
 constexpr Code kCodes[] = {
-    {"4024", "start"}, {"C021", "end"}, {"E020", "erase"},
-    {"E021", "A"}, {"0023", "B"}, {"E022", "C"}, {"0022", "D"}, {"2021", "E"},
-    {"1022", "F"}, {"2022", "G"}, {"3022", "H"}, {"7021", "I"}, {"4022", "J"},
-    {"5022", "K"}, {"6022", "L"}, {"2023", "M"}, {"1023", "N"}, {"8021", "O"},
-    {"9021", "P"}, {"0021", "Q"}, {"3021", "R"}, {"F021", "S"}, {"4021", "T"},
-    {"6021", "U"}, {"F022", "V"}, {"1021", "W"}, {"D022", "X"}, {"5021", "Y"},
-    {"C022", "Z"}, {"9023", " "},
-    {"2020", "1"}, {"3020", "2"}, {"4020", "3"}, {"5020", "4"}, {"6020", "5"},
-    {"7020", "6"}, {"8020", "7"}, {"9020", "8"}, {"A020", "9"}, {"B020", "0"},
-    {"5023", "/"}, {"4003", "."}, {"C020", "-"}, {"7022", ";"}, {"3023", ","},
+    {"4024", "start"}, {"C021", "end"}, {"E020", "erase"}, {"E021", "A"}, {"0023", "B"}, {"E022", "C"}, {"0022", "D"},
+    {"2021", "E"},     {"1022", "F"},   {"2022", "G"},     {"3022", "H"}, {"7021", "I"}, {"4022", "J"}, {"5022", "K"},
+    {"6022", "L"},     {"2023", "M"},   {"1023", "N"},     {"8021", "O"}, {"9021", "P"}, {"0021", "Q"}, {"3021", "R"},
+    {"F021", "S"},     {"4021", "T"},   {"6021", "U"},     {"F022", "V"}, {"1021", "W"}, {"D022", "X"}, {"5021", "Y"},
+    {"C022", "Z"},     {"9023", " "},   {"2020", "1"},     {"3020", "2"}, {"4020", "3"}, {"5020", "4"}, {"6020", "5"},
+    {"7020", "6"},     {"8020", "7"},   {"9020", "8"},     {"A020", "9"}, {"B020", "0"}, {"5023", "/"}, {"4003", "."},
+    {"C020", "-"},     {"7022", ";"},   {"3023", ","},
 };
 static_assert(sizeof kCodes / sizeof kCodes[0] == 45);
 
@@ -89,8 +86,8 @@ std::string ReferenceText(const std::vector<Message>& messages) {
 void PrintMessages(const char* name, const std::vector<Message>& messages) {
   std::fprintf(stderr, "%s: %zu messages\n", name, messages.size());
   for (const Message& m : messages)
-    std::fprintf(stderr, "  @%llu %s \"%s\"\n", static_cast<unsigned long long>(m.offset),
-                 m.sent ? "sent" : "open", m.text.c_str());
+    std::fprintf(stderr, "  @%llu %s \"%s\"\n", static_cast<unsigned long long>(m.offset), m.sent ? "sent" : "open",
+                 m.text.c_str());
 }
 
 bool Same(const std::vector<Message>& a, const std::vector<Message>& b) {

@@ -65,8 +65,7 @@ std::vector<std::string> Replays() {
   // Cut short: no position, an incomplete only pair, one whole pair, an
   // incomplete last pair after some chat.
   const std::string first = replays[0];
-  for (size_t length : {0, 1, 273, 274, 275, 286, 287, 311})
-    replays.push_back(first.substr(0, length));
+  for (size_t length : {0, 1, 273, 274, 275, 286, 287, 311}) replays.push_back(first.substr(0, length));
   replays.push_back(first + "\x40");
   return replays;
 }
@@ -74,8 +73,12 @@ std::vector<std::string> Replays() {
 // Chunk-size headers: none (one chunk), one byte at a time, a record at a
 // time, odd sizes with an empty chunk among them, sizes that straddle pairs.
 const std::vector<std::string> kHeaders = {
-    std::string("\x00", 1), std::string("\x01\x01", 2), std::string("\x01\x0c", 2),
-    std::string("\x03\x05\x00\x07", 4), std::string("\x03\x0b\x0d\xff", 4), std::string("\x02\x02\x01", 3),
+    std::string("\x00", 1),
+    std::string("\x01\x01", 2),
+    std::string("\x01\x0c", 2),
+    std::string("\x03\x05\x00\x07", 4),
+    std::string("\x03\x0b\x0d\xff", 4),
+    std::string("\x02\x02\x01", 3),
 };
 
 }  // namespace

@@ -129,14 +129,14 @@ class JsonWriter {
     first_file_ = false;
     std::fprintf(out_, "  {\n    \"file\": %s,\n", JsonString(f.name).c_str());
     if (!f.result.status.ok()) {
-      std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }",
-                   JsonString(f.result.status.reason()).c_str());
+      std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }", JsonString(f.result.status.reason()).c_str());
       return;
     }
     std::fputs("    \"ok\": true,\n    \"messages\": [", out_);
     bool first = true;
     for (const Message& m : f.result.messages) {
-      std::fprintf(out_, "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
+      std::fprintf(out_,
+                   "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
                    "        \"sent\": %s\n      }",
                    first ? "" : ",", JsonString(m.text).c_str(), static_cast<unsigned long long>(m.offset),
                    m.sent ? "true" : "false");

@@ -7,9 +7,9 @@
 namespace murvik {
 
 // Exit statuses of murvik-chat.
-inline constexpr int kExitOk = 0;        // every file was read
-inline constexpr int kExitFailed = 1;    // a file could not be read, or output failed
-inline constexpr int kExitUsage = 2;     // the command line was wrong
+inline constexpr int kExitOk = 0;      // every file was read
+inline constexpr int kExitFailed = 1;  // a file could not be read, or output failed
+inline constexpr int kExitUsage = 2;   // the command line was wrong
 
 // Runs murvik-chat with the given arguments (argv[0] is the program name),
 // writing the chat to `out` and messages to `err`; returns the exit status.

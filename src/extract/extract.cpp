@@ -143,8 +143,8 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
 // `chunk` bytes at a time into `buf`, which holds chunk + 1: each read takes
 // one byte past its chunk, when the file has it, so that a pair starting at
 // the chunk's last byte is read whole.
-Status ScanStretch(int fd, uint64_t begin, uint64_t end, uint64_t length, size_t chunk,
-                   unsigned char* buf, KeyHits& hits) {
+Status ScanStretch(int fd, uint64_t begin, uint64_t end, uint64_t length, size_t chunk, unsigned char* buf,
+                   KeyHits& hits) {
   hits.Reset(begin, end);
   for (uint64_t at = begin; at < end;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk, end - at));
@@ -280,8 +280,8 @@ class StretchQueue {
 ChatResult ScanInTwoThreads(int fd, uint64_t length, const ExtractOptions& options) {
   const size_t chunk = std::max<size_t>(options.chunk_size, 1);
   // At least four stretches, so that the work can be shared out evenly.
-  const uint64_t stretch = std::clamp<uint64_t>(std::min(options.stretch_size, (length + 3) / 4), 1,
-                                                KeyHits::kMaxRecords * kRecordStride);
+  const uint64_t stretch =
+      std::clamp<uint64_t>(std::min(options.stretch_size, (length + 3) / 4), 1, KeyHits::kMaxRecords * kRecordStride);
   StretchQueue queue(fd, length, stretch, chunk);
   if (queue.count() < 2 || !queue.Launch()) return ScanInOneThread(fd, &length, options);
 

@@ -20,12 +20,14 @@ struct KeyCode {
   uint8_t first;   // byte at the scan position
   uint8_t second;  // byte after it
   KeyAction action;
-  char ch;         // the character typed, for kChar; 0 otherwise
+  char ch;  // the character typed, for kChar; 0 otherwise
 };
 
 // The 45 codes that mean something; any other pair does nothing. Read as a
 // little-endian word, a code holds the key's set-1 scan code in bits 4-11
 // with bit 13 set; the full stop is the one exception (0x40 0x03).
+// Two codes a line, as in a table.
+// clang-format off
 inline constexpr std::array<KeyCode, 45> kKeyCodes = {{
     {0x40, 0x24, KeyAction::kStart, 0}, {0xC0, 0x21, KeyAction::kEnd, 0},
     {0xE0, 0x20, KeyAction::kErase, 0},
@@ -52,6 +54,7 @@ inline constexpr std::array<KeyCode, 45> kKeyCodes = {{
     {0xC0, 0x20, KeyAction::kChar, '-'}, {0x70, 0x22, KeyAction::kChar, ';'},
     {0x30, 0x23, KeyAction::kChar, ','},
 }};
+// clang-format on
 
 // Index in kKeyCodes of the pair (first, second), or kNoKey when the pair is
 // not a chat key. Inline and cheap, as it runs at every scan position.

@@ -56,8 +56,8 @@ inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_off
   // nearly every group of four that holds no code, without a branch each.
   constexpr uint64_t kGroup = 4 * kRecordStride;
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
-    if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) |
-        MayEndAKeyCode(q[2 * kRecordStride + 1]) | MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
+    if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) | MayEndAKeyCode(q[2 * kRecordStride + 1]) |
+        MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
       LookUpPair(data, data_offset, q, on_key);
       LookUpPair(data, data_offset, q + kRecordStride, on_key);
       LookUpPair(data, data_offset, q + 2 * kRecordStride, on_key);
@@ -74,9 +74,7 @@ class ChatScanner {
  public:
   // Scans the next `size` bytes of the replay, in file order.
   void Feed(const unsigned char* data, size_t size);
-  void Feed(std::string_view bytes) {
-    Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  }
+  void Feed(std::string_view bytes) { Feed(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()); }
 
   // Bytes fed so far.
   uint64_t bytes_fed() const { return fed_; }

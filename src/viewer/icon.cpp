@@ -11,6 +11,7 @@ namespace {
 constexpr int kSide = 16;
 
 // One character a pixel; see kPalette.
+// clang-format off
 constexpr std::array<std::string_view, kSide> kPixels = {
     "................",
     "..kkkkkkkkkkkk..",
@@ -29,6 +30,7 @@ constexpr std::array<std::string_view, kSide> kPixels = {
     "....kk..........",
     "................",
 };
+// clang-format on
 
 struct PaletteEntry {
   char key;

@@ -186,8 +186,8 @@ TEST_F(ChatTest, WritesAChatLargerThanItHoldsTheSame) {
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const Ran r = Chat({small, big, "-", small}, {.in = Open(big)});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "==> " + small + " <==\nB\n\n==> " + big + " <==\n" + upper + "\n==> standard input <==\n" +
-                       upper + "\n==> " + small + " <==\nB\n");
+  EXPECT_EQ(r.out, "==> " + small + " <==\nB\n\n==> " + big + " <==\n" + upper + "\n==> standard input <==\n" + upper +
+                       "\n==> " + small + " <==\nB\n");
   EXPECT_EQ(Chat({"-l", big}).out, lower);
 }
 
@@ -230,9 +230,9 @@ TEST_F(ChatTest, ReadsStandardInputAsItArrives) {
 // A regular file whose read() fails, root or not: sysfs's autosuspend delay
 // gives EIO on devices without runtime power management.
 TEST_F(ChatTest, ReportsAReadErrorWithItsReason) {
-  for (const char* path : {"/sys/devices/system/cpu/cpu0/power/autosuspend_delay_ms",
-                           "/sys/devices/platform/power/autosuspend_delay_ms",
-                           "/sys/devices/system/cpu/power/autosuspend_delay_ms"}) {
+  for (const char* path :
+       {"/sys/devices/system/cpu/cpu0/power/autosuspend_delay_ms", "/sys/devices/platform/power/autosuspend_delay_ms",
+        "/sys/devices/system/cpu/power/autosuspend_delay_ms"}) {
     struct stat st;
     char buf[64];
     if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 || read(Open(path), buf, 64) >= 0) continue;

@@ -92,8 +92,9 @@ TEST(ForEachKey, FindsEveryCodeWhosePairLiesInTheWindow) {
       for (size_t p = 273; p + 1 < end; p += 12)
         if (p >= begin)
           if (const KeyCode* k = PlainLookUp(data[p], data[p + 1])) expected.push_back({p, k - kKeyCodes.data()});
-      ForEachKey(data + begin, end - begin, begin,
-                 [&](uint64_t offset, uint8_t key) { found.push_back({offset, key}); });
+      ForEachKey(data + begin, end - begin, begin, [&](uint64_t offset, uint8_t key) {
+        found.push_back({offset, key});
+      });
       ASSERT_EQ(found, expected) << "window " << begin << ".." << end;
     }
   }

@@ -89,9 +89,8 @@ TEST(ChatScanner, StopsAtAnIncompleteLastPair) {
   // Records: start, H, I, end, start, O; the file is cut at `length`.
   const std::string full = ReplayOf({S, H, I, E, S, O});
   const LengthCase cases[] = {
-      {1, ""},      {273, ""},       {274, ""},       {275, ""},
-      {286, ""},    {287, "H"},      {298, "H"},      {299, "HI"},
-      {310, "HI"},  {311, "HI\r\n"}, {334, "HI\r\n"}, {335, "HI\r\nO"},
+      {1, ""},    {273, ""},   {274, ""},   {275, ""},       {286, ""},       {287, "H"},
+      {298, "H"}, {299, "HI"}, {310, "HI"}, {311, "HI\r\n"}, {334, "HI\r\n"}, {335, "HI\r\nO"},
   };
   for (const LengthCase& c : cases) {
     SCOPED_TRACE(c.length);

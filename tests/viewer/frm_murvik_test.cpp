@@ -1,6 +1,8 @@
 // The window as a user meets it, and under abuse: controls found by name,
 // driven with QTest, checked by where they stand, what they show and the text
 // the window holds.
+#include "viewer/frm_murvik.h"
+
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -20,7 +22,6 @@
 #include <vector>
 
 #include "replay_writer.h"
-#include "viewer/frm_murvik.h"
 #include "viewer/icon.h"
 #include "viewer/layout.h"
 #include "viewer/output_box.h"
@@ -42,7 +43,12 @@ QString Write(const QString& path, ReplayWriter& w) {
   return path;
 }
 
-struct Controls { QCheckBox* chk; QLineEdit* txt; OutputBox* text1; QPushButton* go; };
+struct Controls {
+  QCheckBox* chk;
+  QLineEdit* txt;
+  OutputBox* text1;
+  QPushButton* go;
+};
 
 Controls Find(const frmMurvik& w) {
   return {w.findChild<QCheckBox*>("chkLowercase"), w.findChild<QLineEdit*>("txtReplay"),
@@ -84,7 +90,10 @@ void CheckOutput(const Controls& c, const QString& text) {
   QVERIFY(c.text1->isVisible());
 }
 
-struct GoCase { const char* what; QString path, text; };  // `text`: what Go shows
+struct GoCase {
+  const char* what;
+  QString path, text;
+};  // `text`: what Go shows
 
 // Counts the times the widget it watches is hidden.
 struct HideCounter : QObject {
@@ -309,8 +318,16 @@ class FrmMurvikTest : public QObject {
     const int b = at - 1;
     for (int cycle = 0; cycle < 10; ++cycle) {
       const auto up = [&](int k) { return at + 1 + (cycle * 37 + k * 53) % 400; };
-      const QSize steps[] = {{up(0), up(1)}, {b, up(2)},  {up(3), b},  {b, b},      {at, at},
-                             {up(4), up(5)}, {at, b},     {b, at},     {at, up(6)}, {up(7), at},
+      const QSize steps[] = {{up(0), up(1)},
+                             {b, up(2)},
+                             {up(3), b},
+                             {b, b},
+                             {at, at},
+                             {up(4), up(5)},
+                             {at, b},
+                             {b, at},
+                             {at, up(6)},
+                             {up(7), at},
                              {b - 1 - cycle * 20, b - 2 - cycle * 20}};
       for (const QSize outer : steps) {
         w->resize(outer - (w->frameGeometry().size() - w->size()));
@@ -353,7 +370,7 @@ class FrmMurvikTest : public QObject {
     const Controls c = Find(*w);
     std::mt19937 rng(7);
     std::vector<GoCase> order = go_cases_;
-    QString last;  // what the last Go showed, as built
+    QString last;        // what the last Go showed, as built
     HideCounter hidden;  // the output box is hidden while each Go reads
     c.text1->installEventFilter(&hidden);
     for (int round = 0, gos = 0; round < 8; ++round) {

@@ -39,18 +39,17 @@ TEST_P(LayoutSizeTest, LaysOutFromTheThresholdUp) {
   EXPECT_EQ(after.cmd_go, (TwipRect{w - 905, h - 500, 855, 375}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, LayoutSizeTest,
-    ::testing::Values(SizeCase{"ExactlyAtThreshold", {4000, 4000}, {4000, 4000}, true},
-                      SizeCase{"OneBelowInWidth", {3999, 4000}, {3999, 4000}, false},
-                      SizeCase{"OneBelowInHeight", {4000, 3999}, {4000, 3999}, false},
-                      SizeCase{"OneAboveInWidth", {4001, 4000}, {4001, 4000}, true},
-                      SizeCase{"OneAboveInHeight", {4000, 4001}, {4000, 4001}, true},
-                      SizeCase{"InnerBelowOuterAt", {4000, 4000}, {3880, 3520}, true},
-                      SizeCase{"InnerAboveOuterBelow", {3999, 9000}, {5000, 8000}, false},
-                      SizeCase{"Growing", {20000, 15000}, {19900, 14700}, true},
-                      SizeCase{"Shrinking", {5000, 5000}, {4900, 4700}, true}),
-    [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, LayoutSizeTest,
+                         ::testing::Values(SizeCase{"ExactlyAtThreshold", {4000, 4000}, {4000, 4000}, true},
+                                           SizeCase{"OneBelowInWidth", {3999, 4000}, {3999, 4000}, false},
+                                           SizeCase{"OneBelowInHeight", {4000, 3999}, {4000, 3999}, false},
+                                           SizeCase{"OneAboveInWidth", {4001, 4000}, {4001, 4000}, true},
+                                           SizeCase{"OneAboveInHeight", {4000, 4001}, {4000, 4001}, true},
+                                           SizeCase{"InnerBelowOuterAt", {4000, 4000}, {3880, 3520}, true},
+                                           SizeCase{"InnerAboveOuterBelow", {3999, 9000}, {5000, 8000}, false},
+                                           SizeCase{"Growing", {20000, 15000}, {19900, 14700}, true},
+                                           SizeCase{"Shrinking", {5000, 5000}, {4900, 4700}, true}),
+                         [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace murvik

@@ -32,8 +32,8 @@ TEST_P(ScaleThatFitsTest, ChoosesTheSmallestScaleThatFits) {
   for (const PixelNeed& n : c.needs) {
     EXPECT_GE(TwipScale(dpi).ToPixels(n.design.width), n.width);
     EXPECT_GE(TwipScale(dpi).ToPixels(n.design.height), n.height);
-    one_less_fits = one_less_fits && n.design.width * (dpi - 1) >= n.width * 1440 &&
-                    n.design.height * (dpi - 1) >= n.height * 1440;
+    one_less_fits =
+        one_less_fits && n.design.width * (dpi - 1) >= n.width * 1440 && n.design.height * (dpi - 1) >= n.height * 1440;
   }
   EXPECT_TRUE(dpi == c.logical_dpi || !one_less_fits);
 }
