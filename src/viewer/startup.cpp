@@ -12,7 +12,7 @@ namespace murvik {
 void SetUpApplication() {
   QApplication::setApplicationName(QStringLiteral("Murvik"));
   QApplication::setApplicationVersion(QStringLiteral(MURVIK_VERSION_TEXT));
-  QApplication::setDesktopFileName(QStringLiteral("murvik"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.murvik.murvik"));
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(IconImage())));
 }
 
