@@ -28,13 +28,7 @@ size_t ReplaySize() {
 const std::string& Replay(const std::string& kind) {
   static std::map<std::string, std::string> made;
   std::string& bytes = made[kind];
-  if (bytes.empty()) {
-    bytes.reserve(ReplaySize());
-    SynthesizeReplay(kind, ReplaySize(), 1, [&bytes](const std::string& piece) {
-      bytes += piece;
-      return true;
-    });
-  }
+  if (bytes.empty()) bytes = SynthesizedReplay(kind, ReplaySize(), 1);
   return bytes;
 }
 

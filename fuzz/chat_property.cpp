@@ -4,10 +4,13 @@
 // rules alone (its own copy of the key-code table, no code shared with the
 // scanner).
 //
-// Input layout: the low five bits of byte 0 give a count n; the next n bytes
-// are chunk sizes (0 feeds an empty chunk), used in turn, over and over, until
-// the replay is fed; every byte after them is the replay.
+// The input is the replay itself. Its first bytes, which the scan never reads
+// (it starts at offset 273), also say how to cut it: the low five bits of
+// byte 0 give a count n, and bytes 1 to n are chunk sizes (0 feeds an empty
+// chunk), used in turn until the replay is fed. So every replay, generated or
+// mutated, is an input.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -25,11 +28,7 @@ using murvik::Message;
 
 // The 45 key codes: the scan-position byte and the byte after it written as
 // four upper-case hex digits, and what each does.
-struct Code {
-  const char* hex;
-  const char* what;  // "start", "end", "erase", or the character typed
-};
-constexpr Code kCodes[] = {
+const std::map<std::string, std::string> kCodes = {
     {"4024", "start"}, {"C021", "end"}, {"E020", "erase"}, {"E021", "A"}, {"0023", "B"}, {"E022", "C"}, {"0022", "D"},
     {"2021", "E"},     {"1022", "F"},   {"2022", "G"},     {"3022", "H"}, {"7021", "I"}, {"4022", "J"}, {"5022", "K"},
     {"6022", "L"},     {"2023", "M"},   {"1023", "N"},     {"8021", "O"}, {"9021", "P"}, {"0021", "Q"}, {"3021", "R"},
@@ -38,16 +37,6 @@ constexpr Code kCodes[] = {
     {"7020", "6"},     {"8020", "7"},   {"9020", "8"},     {"A020", "9"}, {"B020", "0"}, {"5023", "/"}, {"4003", "."},
     {"C020", "-"},     {"7022", ";"},   {"3023", ","},
 };
-static_assert(sizeof kCodes / sizeof kCodes[0] == 45);
-
-const std::map<std::string, std::string>& Table() {
-  static const auto* table = [] {
-    auto* t = new std::map<std::string, std::string>;
-    for (const Code& c : kCodes) (*t)[c.hex] = c.what;
-    return t;
-  }();
-  return *table;
-}
 
 // Reads the pair at offsets 273, 285, ... while both of its bytes exist and
 // applies the message rules: start opens a message unless one is open, a
@@ -59,8 +48,8 @@ std::vector<Message> ReferenceScan(const uint8_t* data, size_t size) {
   for (uint64_t p = 273; p + 1 < size; p += 12) {
     char hex[5];
     std::snprintf(hex, sizeof hex, "%02X%02X", data[p], data[p + 1]);
-    const auto it = Table().find(hex);
-    if (it == Table().end()) continue;
+    const auto it = kCodes.find(hex);
+    if (it == kCodes.end()) continue;
     const std::string& what = it->second;
     if (what == "start") {
       if (!open) messages.push_back(Message{"", p, false});
@@ -83,66 +72,41 @@ std::string ReferenceText(const std::vector<Message>& messages) {
   return text;
 }
 
-void PrintMessages(const char* name, const std::vector<Message>& messages) {
-  std::fprintf(stderr, "%s: %zu messages\n", name, messages.size());
-  for (const Message& m : messages)
-    std::fprintf(stderr, "  @%llu %s \"%s\"\n", static_cast<unsigned long long>(m.offset), m.sent ? "sent" : "open",
-                 m.text.c_str());
-}
-
-bool Same(const std::vector<Message>& a, const std::vector<Message>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i].text != b[i].text || a[i].offset != b[i].offset || a[i].sent != b[i].sent) return false;
-  return true;
-}
-
-[[noreturn]] void Fail(const char* what, const std::vector<Message>& got, const std::vector<Message>& want) {
+void Check(bool holds, const char* what, const std::vector<Message>& got, const std::vector<Message>& want) {
+  if (holds) return;
   std::fprintf(stderr, "property broken: %s\n", what);
-  PrintMessages("got", got);
-  PrintMessages("want", want);
+  for (const auto* list : {&got, &want}) {
+    std::fprintf(stderr, "%s: %zu messages\n", list == &got ? "got" : "want", list->size());
+    for (const Message& m : *list)
+      std::fprintf(stderr, "  @%llu %s \"%s\"\n", static_cast<unsigned long long>(m.offset), m.sent ? "sent" : "open",
+                   m.text.c_str());
+  }
   std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const size_t count = data[0] & 0x1F;
-  if (size < 1 + count) return 0;
-  const uint8_t* sizes = data + 1;
-  const uint8_t* replay = data + 1 + count;
-  const size_t length = size - 1 - count;
-
+  const size_t count = size == 0 ? 0 : data[0] & 0x1F;
   murvik::ChatScanner chunked;
   size_t at = 0;
   size_t idle = 0;  // sizes in a row that fed nothing: all of them means all are 0
-  for (size_t i = 0; at < length; ++i) {
-    if (count == 0 || idle == count) {
-      chunked.Feed(replay + at, length - at);
-      at = length;
-      break;
-    }
-    const size_t n = sizes[i % count] < length - at ? sizes[i % count] : length - at;
-    chunked.Feed(replay + at, n);
+  for (size_t i = 0; at < size; ++i) {
+    size_t n = size - at;
+    if (count > 0 && count < size && idle < count) n = std::min<size_t>(data[1 + i % count], n);
+    chunked.Feed(data + at, n);
     idle = n == 0 ? idle + 1 : 0;
     at += n;
   }
-  if (chunked.bytes_fed() != length) {
-    std::fprintf(stderr, "property broken: fed %zu bytes, scanner counted %llu\n", length,
-                 static_cast<unsigned long long>(chunked.bytes_fed()));
-    std::abort();
-  }
-
   murvik::ChatScanner whole;
-  whole.Feed(replay, length);
-  const std::vector<Message> reference = ReferenceScan(replay, length);
+  whole.Feed(data, size);
+  const std::vector<Message> reference = ReferenceScan(data, size);
   const std::vector<Message> from_chunks = chunked.TakeMessages();
   const std::vector<Message> from_whole = whole.TakeMessages();
-
-  if (!Same(from_whole, reference)) Fail("one-chunk scan differs from the reference", from_whole, reference);
-  if (!Same(from_chunks, reference)) Fail("chunked scan differs from the reference", from_chunks, reference);
-  if (murvik::ChatText(from_chunks) != ReferenceText(reference))
-    Fail("chat text differs from the reference", from_chunks, reference);
+  Check(chunked.bytes_fed() == size, "chunks fed and bytes counted differ", from_chunks, reference);
+  Check(from_whole == reference, "one-chunk scan differs from the reference", from_whole, reference);
+  Check(from_chunks == reference, "chunked scan differs from the reference", from_chunks, reference);
+  Check(murvik::ChatText(from_chunks) == ReferenceText(reference), "chat text differs from the reference", from_chunks,
+        reference);
   return 0;
 }

@@ -16,6 +16,8 @@ struct Message {
   std::string text;     // the characters typed, upper-case letters
   uint64_t offset = 0;  // byte offset of the start code that opened it
   bool sent = false;    // an end code closed it
+
+  friend bool operator==(const Message&, const Message&) = default;
 };
 
 // Applies recorded keys, in file order, to the chat:

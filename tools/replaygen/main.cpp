@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "replay_writer.h"
@@ -11,9 +12,13 @@ namespace {
 
 const char kUsage[] =
     "Usage: murvik-genreplay KIND [--size BYTES] [--seed N] [-o FILE]\n"
+    "   or: murvik-genreplay keys KEYS [--seed N] [-o FILE]\n"
     "Writes a synthesized replay to FILE (default: standard output).\n"
     "KIND is one of:\n"
     "  sample  a few lines of chat, with a correction and one open message\n"
+    "  keys    a record for each of KEYS: [ opens a message, ] sends it,\n"
+    "          < erases, ~ is a record of other input; any other character\n"
+    "          (A-Z, 0-9, space, /.-;,) is typed\n"
     "  noise   records with no key codes at all (needs --size)\n"
     "  game    like a typical game: a line of chat every few thousand records\n"
     "          (needs --size)\n"
@@ -36,7 +41,8 @@ bool WriteAll(std::FILE* out, const std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string kind, out_path;
+  std::string kind, keys, out_path;
+  bool have_keys = false;
   unsigned long long size = 0;
   bool have_size = false;
   unsigned long seed = 1;
@@ -55,12 +61,15 @@ int main(int argc, char** argv) {
       return 0;
     } else if (kind.empty() && arg[0] != '-') {
       kind = arg;
+    } else if (kind == "keys" && !have_keys) {
+      keys = arg;
+      have_keys = true;
     } else {
       std::fputs(kUsage, stderr);
       return 2;
     }
   }
-  if (kind.empty() || (kind != "sample" && !have_size)) {
+  if (kind.empty() || (kind == "keys" ? !have_keys : kind != "sample" && !have_size)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -71,9 +80,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool ok = true;
-  if (kind == "sample") {
+  if (kind == "sample" || kind == "keys") {
     murvik::ReplayWriter w(static_cast<uint32_t>(seed));
-    WriteSample(w);
+    if (kind == "sample") WriteSample(w);
+    try {
+      w.Keys(keys);
+    } catch (const std::invalid_argument& e) {
+      std::fprintf(stderr, "murvik-genreplay: %s\n", e.what());
+      return 2;
+    }
     ok = WriteAll(out, w.Take());
   } else if (!murvik::SynthesizeReplay(kind, size, static_cast<uint32_t>(seed),
                                        [&](const std::string& bytes) { return ok = WriteAll(out, bytes); })) {

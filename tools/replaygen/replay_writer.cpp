@@ -31,6 +31,28 @@ ReplayWriter& ReplayWriter::Type(std::string_view text) {
   return *this;
 }
 
+ReplayWriter& ReplayWriter::Keys(std::string_view keys) {
+  for (char k : keys) {
+    switch (k) {
+      case '[':
+        Start();
+        break;
+      case ']':
+        End();
+        break;
+      case '<':
+        Erase();
+        break;
+      case '~':
+        Noise(1);
+        break;
+      default:
+        Type(std::string_view(&k, 1));
+    }
+  }
+  return *this;
+}
+
 ReplayWriter& ReplayWriter::Noise(uint64_t records) {
   for (uint64_t i = 0; i < records; ++i) {
     uint8_t a, b;
@@ -103,6 +125,15 @@ bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
     written += bytes.size();
   }
   return true;
+}
+
+std::string SynthesizedReplay(const std::string& kind, uint64_t size, uint32_t seed) {
+  std::string bytes;
+  SynthesizeReplay(kind, size, seed, [&bytes](const std::string& piece) {
+    bytes += piece;
+    return true;
+  });
+  return bytes;
 }
 
 }  // namespace murvik

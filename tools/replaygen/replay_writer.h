@@ -27,6 +27,9 @@ class ReplayWriter {
   ReplayWriter& Type(std::string_view text);
   // Start, Type(text), End.
   ReplayWriter& Say(std::string_view text) { return Start().Type(text).End(); }
+  // One record per character of `keys`: '[' Start, ']' End, '<' Erase, '~'
+  // Noise(1); any other character is typed.
+  ReplayWriter& Keys(std::string_view keys);
   // `records` records whose pairs are no key code.
   ReplayWriter& Noise(uint64_t records);
   // Appends `count` raw filler bytes (a partial record, or a short file).
@@ -55,6 +58,9 @@ class ReplayWriter {
 // returned false. The same kind, size and seed give the same bytes.
 bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
                       const std::function<bool(const std::string& bytes)>& write);
+
+// The same replay whole, in memory; empty for an unknown kind.
+std::string SynthesizedReplay(const std::string& kind, uint64_t size, uint32_t seed);
 
 }  // namespace murvik
 
