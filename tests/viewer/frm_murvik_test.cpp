@@ -121,7 +121,7 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(c.text1->textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QCOMPARE(c.text1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     QCOMPARE(c.text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    QVERIFY(c.text1->placeholderText().contains("press Go") && c.text1->placeholderText().contains("drop"));
+    for (const char* hint : {"Ctrl+O", "press Go", "drop"}) QVERIFY(c.text1->placeholderText().contains(hint));
     CheckPlaced(w, {{6600, 6600, 1095, 375}, {0, 6600, 6495, 285}, {0, 0, 9255, 6495}, {8160, 6600, 855, 375}});
 
     auto shown = Shown();
@@ -227,6 +227,80 @@ class FrmMurvikTest : public QObject {
       QTRY_COMPARE(w->frameGeometry().size(), outer);
       expected = LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), expected);
       CheckPlaced(*w, expected);
+    }
+  }
+
+  // Ctrl+F opens the find box inside the output box's bottom-right corner. It
+  // finds as you type, ignoring case, highlights every match and selects the
+  // current one; Enter and F3 go on, with Shift back, wrapping; Go and
+  // Lowercase search again; Esc closes it, the match still selected and the
+  // focus in the output box.
+  void find() {
+    auto w = Shown(chat_path_);
+    const Controls c = Find(*w);
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
+    auto* box = w->findChild<QLineEdit*>("txtFind");
+    auto* count = w->findChild<QLabel*>("lblFindCount");
+    QCOMPARE(QApplication::focusWidget(), box);
+    QCOMPARE(box->parentWidget()->geometry().bottomRight(),
+             c.text1->viewport()->geometry().bottomRight() - QPoint(4, 4));
+    QTest::keyClicks(box, "o");  // GO MID, NOT TOP: 7, 15, 19
+    QCOMPARE(c.text1->extraSelections().size(), 3);
+    for (const auto& [key, shift, at, start] : {std::tuple{Qt::Key_F3, false, "2 of 3", 15},
+                                                {Qt::Key_Return, false, "3 of 3", 19},
+                                                {Qt::Key_F3, false, "1 of 3", 7},
+                                                {Qt::Key_Return, true, "3 of 3", 19},
+                                                {Qt::Key_F3, true, "2 of 3", 15}}) {
+      QTest::keyClick(box, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
+      QCOMPARE(count->text() + c.text1->textCursor().selectedText(), at + QString("O"));
+      QCOMPARE(c.text1->textCursor().selectionStart(), start);
+    }
+    QTest::mouseClick(c.chk, Qt::LeftButton);
+    QCOMPARE(count->text() + c.text1->textCursor().selectedText(), "2 of 3o");
+    c.txt->setText(quiet_path_);
+    QTest::mouseClick(c.go, Qt::LeftButton);
+    QVERIFY(count->text() == "No matches" && c.text1->extraSelections().isEmpty());
+    c.txt->setText(chat_path_);
+    QTest::mouseClick(c.go, Qt::LeftButton);
+    QCOMPARE(count->text(), "1 of 3");
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(!box->isVisible() && c.text1->extraSelections().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), c.text1);
+    QCOMPARE(c.text1->textCursor().selectedText(), "o");
+  }
+
+  // Ctrl+O asks for a replay, starting in the folder of the path box's path:
+  // cancelling changes nothing, choosing a file opens it.
+  void openFile() {
+    for (const bool choose : {false, true}) {
+      auto w = Shown();
+      const Controls c = Find(*w);
+      c.txt->setText(quiet_path_);
+      QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
+      auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
+      QVERIFY(dialog && dialog->isVisible());
+      QCOMPARE(dialog->directory(), QDir(dir_.path()));
+      QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
+      dialog->selectFile(chat_path_);
+      choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+      QTRY_VERIFY(!w->findChild<QFileDialog*>("dlgOpen"));
+      QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
+    }
+  }
+
+  // Ctrl+W and Ctrl+Q close the window. The path box, the output box and the
+  // find box are named and described for a screen reader.
+  void closeKeysAndAccessibleNames() {
+    for (const char* keys : {"Ctrl+W", "Ctrl+Q"}) {
+      auto w = Shown();
+      QTest::keySequence(QApplication::focusWidget(), QKeySequence(keys));
+      QTRY_VERIFY(!w->isVisible());
+    }
+    frmMurvik w;
+    for (const auto& [control, name] :
+         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}}) {
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.findChild<QWidget*>(control));
+      QVERIFY(a->text(QAccessible::Name) == name && !a->text(QAccessible::Description).isEmpty());
     }
   }
 };

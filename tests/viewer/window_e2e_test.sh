@@ -35,5 +35,10 @@ xdotool windowfocus --sync "$id"
 # The focus starts in the path box; Shift+Tab reaches the output box.
 shown="$(copy shift+Tab ctrl+a ctrl+c)"
 [ "$shown" = "$("$chat" "$replay" | tr -d '\r')" ] || fail "shown text differs from murvik-chat's: $shown"
+# Ctrl+F, a word typed in lower case, Esc: the match stays selected for Ctrl+C.
+word="$(awk 'NR == 2 { print $1 }' <<<"$shown")"
+xdotool key --clearmodifiers ctrl+f
+xdotool type --delay 20 "${word,,}"
+[ "$(copy Escape ctrl+c)" = "$word" ] || fail "Ctrl+F ${word,,}, Esc and Ctrl+C did not copy $word"
 import -window "$id" "$artifacts/e2e.png"
 echo "PASS: murvik end to end; screenshot in $artifacts"
