@@ -14,12 +14,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 copy() {
   printf marker | xclip -i -selection clipboard >/dev/null 2>&1
   xdotool key --clearmodifiers "$@"
-  for _ in $(seq 100); do
-    text="$(xclip -o -selection clipboard 2>/dev/null || true)"
-    [ "$text" = marker ] || break
-    sleep 0.05
-  done
-  printf '%s' "$text"
+  for _ in $(seq 100); do [ "$(xclip -o -selection clipboard)" = marker ] || break; sleep 0.05; done
+  xclip -o -selection clipboard
 }
 
 # A path with blanks and a word Qt would take for its own option, quoted, and
