@@ -37,4 +37,3 @@ xdotool key --clearmodifiers ctrl+f
 xdotool type --delay 20 "${word,,}"
 [ "$(copy Escape ctrl+c)" = "$word" ] || fail "Ctrl+F ${word,,}, Esc and Ctrl+C did not copy $word"
 import -window "$id" "$artifacts/e2e.png"
-echo "PASS: murvik end to end; screenshot in $artifacts"
