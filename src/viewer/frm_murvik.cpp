@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -12,11 +15,13 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QStyle>
 #include <QUrl>
 #include <array>
 
 #include "extract/extract.h"
+#include "viewer/find_box.h"
 #include "viewer/icon.h"
 #include "viewer/output_box.h"
 #include "viewer/startup.h"
@@ -54,13 +59,22 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   txt_replay_->setObjectName(QStringLiteral("txtReplay"));
   // A file dropped on the path box opens it, like anywhere else on the window.
   txt_replay_->setAcceptDrops(false);
+  txt_replay_->setAccessibleName(tr("Replay path"));
+  txt_replay_->setAccessibleDescription(tr("The replay file to open; Enter opens it"));
 
   text1_ = new OutputBox(this);
   text1_->setObjectName(QStringLiteral("Text1"));
-  text1_->setPlaceholderText(tr("To open a replay, type its path below and press Go, or drop the file here."));
+  text1_->setAccessibleName(tr("Chat"));
+  text1_->setAccessibleDescription(tr("The chat of the replay, one line for each message"));
+  text1_->setPlaceholderText(
+      tr("To open a replay, press %1, or type its path below and press Go, or drop the file here.")
+          .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText)));
 
   cmd_go_ = new QPushButton(tr("&Go"), this);
   cmd_go_->setObjectName(QStringLiteral("cmdGo"));
+
+  // Over the output box, outside the layout; hidden until asked for.
+  find_box_ = new FindBox(text1_);
 
   setTabOrder(txt_replay_, chk_lowercase_);
   setTabOrder(chk_lowercase_, cmd_go_);
@@ -70,6 +84,12 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   connect(cmd_go_, &QPushButton::clicked, this, &frmMurvik::Go);
   connect(txt_replay_, &QLineEdit::returnPressed, this, &frmMurvik::Go);
   connect(chk_lowercase_, &QCheckBox::clicked, this, &frmMurvik::Lowercase);
+  new QShortcut(QKeySequence::Find, this, this, &frmMurvik::Find);
+  new QShortcut(QKeySequence::Open, this, this, &frmMurvik::OpenFile);
+  new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
+  // Some platforms bind no key to Quit; Ctrl+Q closes the window everywhere.
+  auto* quit = new QShortcut(QKeySequence::Quit, this, this, &QWidget::close);
+  if (!quit->keys().contains(QKeySequence(Qt::CTRL | Qt::Key_Q))) quit->setKeys(quit->keys() << (Qt::CTRL | Qt::Key_Q));
 
   scale_ = scale ? *scale : FittingScale();
   const QSize inner = scale_.ToPixels(kDesignInnerSize);
@@ -119,11 +139,33 @@ void frmMurvik::Go() {
   text1_->setPlaceholderText(tr("This replay holds no chat."));
   text1_->SetText(text);
   text1_->show();
+  if (find_box_->isVisible()) find_box_->Search();
 }
 
 void frmMurvik::Lowercase() {
   const QString& text = text1_->Text();
   text1_->SetText(chk_lowercase_->checkState() == Qt::Checked ? text.toLower() : text.toUpper());
+  if (find_box_->isVisible()) find_box_->Search();
+}
+
+void frmMurvik::Find() { find_box_->Open(); }
+
+void frmMurvik::OpenFile() {
+  auto* dialog = new QFileDialog(this, tr("Open replay"));
+  dialog->setObjectName(QStringLiteral("dlgOpen"));
+  // Qt's own dialog on every desktop, so that it behaves alike everywhere and
+  // can be driven as an object.
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setNameFilters({tr("Replays (*.rep)"), tr("All files (*)")});
+  const QDir folder = QFileInfo(QString(txt_replay_->text()).remove(QLatin1Char('"'))).absoluteDir();
+  if (folder.exists()) dialog->setDirectory(folder);
+  connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
+    txt_replay_->setText(path);
+    Go();
+  });
+  dialog->open();
 }
 
 void frmMurvik::resizeEvent(QResizeEvent* event) {

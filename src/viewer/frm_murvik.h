@@ -16,6 +16,7 @@ class QPushButton;
 
 namespace murvik {
 
+class FindBox;
 class OutputBox;
 
 class frmMurvik : public QWidget {
@@ -43,6 +44,12 @@ class frmMurvik : public QWidget {
   // Turns the output box's text to lower case when the check box is checked,
   // to upper case otherwise.
   void Lowercase();
+  // Opens the find box over the output box.
+  void Find();
+  // Asks for a replay with a file dialog (object name "dlgOpen", open while it
+  // is asked) that starts in the folder of the path box's path; a chosen file
+  // goes into the path box and is opened with Go.
+  void OpenFile();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -58,6 +65,7 @@ class frmMurvik : public QWidget {
   QLineEdit* txt_replay_;
   OutputBox* text1_;
   QPushButton* cmd_go_;
+  FindBox* find_box_;
   TwipScale scale_;
   ControlGeometry geometry_;
 };

@@ -1,0 +1,54 @@
+// The find box: a small bar over the output box's bottom-right corner that
+// finds text in the chat as it is typed.
+#ifndef MURVIK_VIEWER_FIND_BOX_H_
+#define MURVIK_VIEWER_FIND_BOX_H_
+
+#include <QFrame>
+#include <QList>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+
+namespace murvik {
+
+class OutputBox;
+
+class FindBox : public QFrame {
+ public:
+  // A hidden find box inside `box`, which it searches.
+  explicit FindBox(OutputBox* box);
+
+  // Shows the box with its text selected and the focus in it, and searches.
+  void Open();
+  // Hides the box and the highlights; the current match stays selected in
+  // the output box, which takes the focus.
+  void Close();
+  // Finds every match of the box's text in the output box, ignoring case,
+  // highlights them all and selects the current one: the first that starts
+  // where the current selection starts, or after it, else the first. Run
+  // after the output box's text changes while the box is open.
+  void Search();
+  // Selects the next or the previous match, wrapping at the ends.
+  void Next() { Step(1); }
+  void Previous() { Step(-1); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Step(int by);
+  // Selects match `current_`, scrolls it into view and shows "N of M".
+  void Select();
+  void Place();
+
+  OutputBox* box_;
+  QLineEdit* txt_find_;
+  QLabel* lbl_count_;
+  QList<int> starts_;  // where each match starts in the output box's document
+  int current_ = -1;
+};
+
+}  // namespace murvik
+
+#endif  // MURVIK_VIEWER_FIND_BOX_H_
