@@ -239,10 +239,6 @@ class Progress {
   bool shown_ = false;
 };
 
-void ReportFailure(std::FILE* err, const std::string& name, const Status& status) {
-  std::fprintf(err, "%s: %s: %s\n", kProgram, name.c_str(), status.reason().c_str());
-}
-
 // Parses the command line into `options`; returns -1 to go on, or the exit
 // status to stop with.
 int ParseOptions(int argc, char** argv, std::FILE* out, std::FILE* err, Options& options) {
@@ -313,6 +309,12 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
   JsonWriter json(out);
   BatchReader reader(options.files, BatchReader::Workers(options.files.size()));
   Progress progress(out, err, options.files, options.progress);
+  // Says on `err`, in file order, why a file could not be read.
+  auto report_failure = [&](const std::string& name, const Status& failure) {
+    progress.Erase();
+    std::fprintf(err, "%s: %s: %s\n", kProgram, name.c_str(), failure.reason().c_str());
+    status = kExitFailed;
+  };
   bool first = true;
   for (size_t i = 0; i < options.files.size(); ++i) {
     const std::string& name = options.files[i];
@@ -327,11 +329,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
         f.result.messages.insert(f.result.messages.begin(), std::make_move_iterator(sent.begin()),
                                  std::make_move_iterator(sent.end()));
       if (options.lowercase) Lowercase(f.result.messages);
-      if (!f.result.status.ok()) {
-        progress.Erase();
-        ReportFailure(err, name, f.result.status);
-        status = kExitFailed;
-      }
+      if (!f.result.status.ok()) report_failure(name, f.result.status);
       json.Add(f);
       progress.Done(i);
       continue;
@@ -345,12 +343,10 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
       output.Add(result.messages);
       output.Write();
     } else {
-      progress.Erase();
-      ReportFailure(err, name, result.status);
+      report_failure(name, result.status);
       if (options.jsonl)
         std::fprintf(out, "{\"file\": %s, \"error\": %s}\n", JsonString(name).c_str(),
                      JsonString(result.status.reason()).c_str());
-      status = kExitFailed;
     }
     if (output.started()) first = false;
     progress.Done(i);
