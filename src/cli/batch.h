@@ -26,7 +26,7 @@ class BatchReader {
   static constexpr size_t kFilesAhead = 4;
   // Bytes of messages a file read ahead holds before its worker waits for
   // that file's turn; the file being handed over streams without bound.
-  static constexpr size_t kHoldBytes = 1 << 20;
+  static constexpr size_t kHoldBytes = 256 << 10;
 
   // Reads `files` ("-" is standard input) with `workers` threads; with none,
   // each file is read by the caller in Take. Standard input is always read

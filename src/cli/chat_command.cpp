@@ -85,11 +85,21 @@ std::string JsonString(const std::string& s) {
   return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// Whether every character a key types stands for itself in a JSON string.
+constexpr bool KeysNeedNoEscape() {
+  for (const KeyCode& k : kKeyCodes)
+    if (k.action == KeyAction::kChar && (k.ch == '"' || k.ch == '\\' || k.ch < 0x20)) return false;
+  return true;
+}
+static_assert(KeysNeedNoEscape(), "the chat's text is written into JSON Lines as it is");
+
 // Writes one JSON Lines object per message; `file` is the file's JSON name.
+// The text goes out as it is, which on a chat of many messages is several
+// times quicker than building a JSON string for each.
 void WriteJsonLines(std::FILE* out, const std::string& file, const std::vector<Message>& messages) {
   for (const Message& m : messages)
-    std::fprintf(out, "{\"file\": %s, \"text\": %s, \"offset\": %llu, \"sent\": %s}\n", file.c_str(),
-                 JsonString(m.text).c_str(), static_cast<unsigned long long>(m.offset), m.sent ? "true" : "false");
+    std::fprintf(out, "{\"file\": %s, \"text\": \"%s\", \"offset\": %llu, \"sent\": %s}\n", file.c_str(),
+                 m.text.c_str(), static_cast<unsigned long long>(m.offset), m.sent ? "true" : "false");
 }
 
 // The text or JSON Lines output of one file. Holds the chat, and writes it
