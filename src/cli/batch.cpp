@@ -40,7 +40,7 @@ BatchReader::~BatchReader() {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
   }
-  changed_.notify_all();
+  room_.notify_all();
   for (std::thread& t : workers_) t.join();
 }
 
@@ -52,7 +52,7 @@ void BatchReader::Work() {
   ReadBuffer buffer(ExtractOptions().chunk_size);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return quit_ || next_ >= files_.size() || CanTake(); });
+    room_.wait(lock, [this] { return quit_ || next_ >= files_.size() || CanTake(); });
     if (quit_ || next_ >= files_.size()) return;
     const size_t j = next_++;
     if (files_[j] == "-") continue;
@@ -64,14 +64,14 @@ void BatchReader::Work() {
       std::unique_lock<std::mutex> held(mutex_);
       slot.held_bytes += SizeOf(sent);
       slot.batches.push_back(std::move(sent));
-      changed_.notify_all();
-      changed_.wait(held, [&] { return quit_ || taken_ == j || slot.held_bytes <= kHoldBytes; });
+      if (taken_ == j) due_.notify_one();
+      room_.wait(held, [&] { return quit_ || taken_ == j || slot.held_bytes <= kHoldBytes; });
     };
     ChatResult result = ExtractChat(files_[j], options);
     lock.lock();
     slot.result = std::move(result);
     slot.done = true;
-    changed_.notify_all();
+    if (taken_ == j) due_.notify_one();
   }
 }
 
@@ -93,12 +93,11 @@ ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {
   } else {
     Slot& slot = slots_[i % kFilesAhead];
     for (;;) {
-      changed_.wait(lock, [&] { return slot.done || !slot.batches.empty(); });
+      due_.wait(lock, [&] { return slot.done || !slot.batches.empty(); });
       if (slot.batches.empty()) break;
       std::vector<std::vector<Message>> batches;
       batches.swap(slot.batches);
       slot.held_bytes = 0;
-      changed_.notify_all();
       lock.unlock();
       for (std::vector<Message>& batch : batches) sink(batch);
       lock.lock();
@@ -107,7 +106,7 @@ ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {
     slot = Slot{};
   }
   taken_ = i + 1;
-  changed_.notify_all();
+  room_.notify_all();
   return result;
 }
 

@@ -62,10 +62,11 @@ class BatchReader {
   std::optional<ReadBuffer> buffer_;  // the caller's, made on first use
 
   std::mutex mutex_;
-  std::condition_variable changed_;  // any of the fields below changed
-  Slot slots_[kFilesAhead];          // file j uses slots_[j % kFilesAhead]
-  size_t next_ = 0;                  // the first file no worker considered
-  size_t taken_ = 0;                 // files handed over
+  std::condition_variable due_;   // the due file's slot (taken_) changed
+  std::condition_variable room_;  // taken_ or quit_ changed
+  Slot slots_[kFilesAhead];       // file j uses slots_[j % kFilesAhead]
+  size_t next_ = 0;               // the first file no worker considered
+  size_t taken_ = 0;              // files handed over
   bool quit_ = false;
   std::vector<std::thread> workers_;  // last: start once everything above exists
 };
