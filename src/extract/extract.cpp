@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -52,28 +53,6 @@ class FileCloser {
 
  private:
   int fd_;
-};
-
-// A read buffer: mapped whole and at once, so that it starts on a page
-// boundary (the kernel copies into such a buffer about 5% faster) and takes
-// no page fault per page on first use, which on a small replay is a
-// noticeable part of the run.
-class Buffer {
- public:
-  explicit Buffer(size_t size) : size_(size) {
-    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    data_ = static_cast<unsigned char*>(p);
-  }
-  ~Buffer() { munmap(data_, size_); }
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
-
-  unsigned char* get() const { return data_; }
-
- private:
-  unsigned char* data_;
-  size_t size_;
 };
 
 // read() that retries on EINTR and waits on EAGAIN (a non-blocking stream).
@@ -117,7 +96,9 @@ void HandOverSent(ChatBuilder& builder, const ExtractOptions& options) {
 // until `length` bytes were read or, with no length, until end of input.
 ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions& options) {
   const size_t chunk = std::max<size_t>(options.chunk_size, 1);
-  Buffer buf(chunk);
+  std::optional<ReadBuffer> own;
+  ReadBuffer* lent = options.buffer;
+  ReadBuffer& buf = lent != nullptr && lent->size() >= chunk ? *lent : own.emplace(chunk);
   ChatScanner scanner;
   for (;;) {
     size_t want = chunk;
@@ -260,7 +241,7 @@ class StretchQueue {
   const uint64_t length_, stretch_;
   const size_t chunk_;
   const uint64_t count_;  // stretches in the file
-  Buffer own_buf_, worker_buf_;
+  ReadBuffer own_buf_, worker_buf_;
 
   std::mutex mutex_;
   std::condition_variable scanned_;  // a stretch was scanned
@@ -299,6 +280,14 @@ ChatResult ScanInTwoThreads(int fd, uint64_t length, const ExtractOptions& optio
 }
 
 }  // namespace
+
+ReadBuffer::ReadBuffer(size_t size) : size_(size) {
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<unsigned char*>(p);
+}
+
+ReadBuffer::~ReadBuffer() { munmap(data_, size_); }
 
 ChatResult ExtractChat(const std::string& path, const ExtractOptions& options) {
   if (path.empty()) return Failure("empty path");

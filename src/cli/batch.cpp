@@ -1,0 +1,113 @@
+#include "cli/batch.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace murvik {
+namespace {
+
+size_t SizeOf(const std::vector<Message>& messages) {
+  size_t bytes = 0;
+  for (const Message& m : messages) bytes += sizeof m + m.text.size();
+  return bytes;
+}
+
+}  // namespace
+
+unsigned BatchReader::Workers(size_t files) {
+  cpu_set_t cpus;
+  if (files < 2 || sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 0;
+  const int count = CPU_COUNT(&cpus);
+  return count < 2 ? 0 : static_cast<unsigned>(std::min(count, 4));
+}
+
+BatchReader::BatchReader(const std::vector<std::string>& files, unsigned workers) : files_(files) {
+  for (unsigned w = 0; w < workers; ++w) {
+    try {
+      workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      break;  // fewer workers, or none: the caller reads what is left
+    }
+  }
+}
+
+BatchReader::~BatchReader() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  room_.notify_all();
+  for (std::thread& t : workers_) t.join();
+}
+
+// Each worker takes the next file nobody has taken, within kFilesAhead of
+// the one being handed over, reads it with its own buffer and leaves its
+// chat in the file's slot. While the file is not yet due, its worker waits
+// once the slot holds kHoldBytes, so memory stays bounded.
+void BatchReader::Work() {
+  ReadBuffer buffer(ExtractOptions().chunk_size);
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    room_.wait(lock, [this] { return quit_ || next_ >= files_.size() || CanTake(); });
+    if (quit_ || next_ >= files_.size()) return;
+    const size_t j = next_++;
+    if (files_[j] == "-") continue;
+    Slot& slot = slots_[j % kFilesAhead];
+    lock.unlock();
+    ExtractOptions options;
+    options.buffer = &buffer;
+    options.on_sent = [this, j, &slot](std::vector<Message>& sent) {
+      std::unique_lock<std::mutex> held(mutex_);
+      slot.held_bytes += SizeOf(sent);
+      slot.batches.push_back(std::move(sent));
+      if (taken_ == j) due_.notify_one();
+      room_.wait(held, [&] { return quit_ || taken_ == j || slot.held_bytes <= kHoldBytes; });
+    };
+    ChatResult result = ExtractChat(files_[j], options);
+    lock.lock();
+    slot.result = std::move(result);
+    slot.done = true;
+    if (taken_ == j) due_.notify_one();
+  }
+}
+
+ChatResult BatchReader::ReadHere(size_t i, const MessageSink& sink) {
+  if (!buffer_) buffer_.emplace(ExtractOptions().chunk_size);
+  ExtractOptions options;
+  options.buffer = &*buffer_;
+  options.on_sent = sink;
+  return files_[i] == "-" ? ExtractChatFromStream(STDIN_FILENO, options) : ExtractChat(files_[i], options);
+}
+
+ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {
+  ChatResult result;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (workers_.empty() || files_[i] == "-") {
+    lock.unlock();
+    result = ReadHere(i, sink);
+    lock.lock();
+  } else {
+    Slot& slot = slots_[i % kFilesAhead];
+    for (;;) {
+      due_.wait(lock, [&] { return slot.done || !slot.batches.empty(); });
+      if (slot.batches.empty()) break;
+      std::vector<std::vector<Message>> batches;
+      batches.swap(slot.batches);
+      slot.held_bytes = 0;
+      lock.unlock();
+      for (std::vector<Message>& batch : batches) sink(batch);
+      lock.lock();
+    }
+    result = std::move(slot.result);
+    slot = Slot{};
+  }
+  taken_ = i + 1;
+  room_.notify_all();
+  return result;
+}
+
+}  // namespace murvik
