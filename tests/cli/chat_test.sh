@@ -78,6 +78,14 @@ messages='[{"text": "gl hf", "offset": 333, "sent": true}, {"text": "go, go.", "
   {\"file\": \"missing\", \"ok\": false, \"error\": \"No such file or directory\"},
   {\"file\": \"json \ufffd\", \"ok\": true, \"messages\": $messages}]")" ] || fail "JSON: $(cat out)"
 
+# JSON Lines: a line per message as each file is read, a line per failure.
+jsonl() {
+  printf '{"file": "%s", "text": "%s", "offset": %s, "sent": %s}\n' \
+    "$1" "gl hf" 333 true "$1" "go, go." 453 true "$1" "left open" 561 false
+}
+in=a.rep expect 1 "$(jsonl a.rep)$nl{\"file\": \"missing\", \"error\": \"No such file or directory\"}$nl$(jsonl -)" \
+  "$(why missing 'No such file or directory')" --jsonl -l a.rep missing -
+
 # 5 GiB, nearly all a hole: a message in the first records, and one in the
 # last whole records, whose last pair ends one byte before the end.
 "$gen" keys '~~~[FIRST]~~' -o huge.rep && truncate -s 5G huge.rep
