@@ -18,12 +18,15 @@
 namespace murvik {
 namespace {
 
-// Writes `bytes` to this test's own file in the temporary folder, replacing
-// it; its path.
+// Writes `bytes` to this process's own file in the temporary folder,
+// replacing it, and returns its path. The file goes when the process ends.
 std::string Write(const std::string& bytes) {
-  const std::string path = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  return path;
+  static const struct File {
+    std::string path = ::testing::TempDir() + "murvik-extract-test-" + std::to_string(getpid()) + ".rep";
+    ~File() { std::remove(path.c_str()); }
+  } file;
+  std::ofstream(file.path, std::ios::binary | std::ios::trunc) << bytes;
+  return file.path;
 }
 
 std::vector<Message> WholeScan(const std::string& bytes) {
