@@ -65,7 +65,10 @@ in=large.rep to=/dev/full expect 1 "" "$full" --json - a.rep
 expect 2 "" "$(usage 'missing file operand')"
 expect 2 "" "$(usage "unrecognized option '--bogus'")" --bogus a.rep
 expect 2 "" "$(usage "invalid option -- 'q'")" -q a.rep
-"$chat" --help | head -n1 | grep -qxF 'Usage: murvik-chat [OPTION]... FILE...' || fail "--help"
+help=$("$chat" --help) && [ "${help%%$nl*}" = "Usage: murvik-chat [OPTION]... FILE..." ] || fail "--help"
+for option in -l, --lowercase --json --jsonl --progress -h, --help --version; do
+  grep -qF -- " $option " <<<"$help" || fail "--help does not name $option"
+done
 [ "$("$chat" --version | head -n1)" = "murvik-chat (Murvik) 0.01" ] || fail "--version"
 
 # JSON: every field, each message's offset that of the record holding its
