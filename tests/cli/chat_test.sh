@@ -47,7 +47,7 @@ expect 0 "" "" quiet.rep
 expect 0 "$chat_a" "" link
 in=a.rep expect 0 "$chat_a" "" -
 in=b.rep expect 1 "==> a.rep <==$nl$chat_a$nl$nl==> standard input <==${nl}B$nl$nl==> b.rep <==${nl}B" \
-  "$(why missing 'No such file or directory')" a.rep missing - b.rep
+  "$(why missing 'No such file or directory')" missing a.rep - b.rep
 expect 0 "$odd_out" "" "${odd[@]}"
 expect 1 "" "$(why - 'empty input')" -
 in=. expect 1 "" "$(why - 'read error: Is a directory')" -
