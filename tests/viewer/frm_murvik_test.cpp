@@ -12,6 +12,7 @@
 #include "replay_writer.h"
 #include "viewer/icon.h"
 #include "viewer/output_box.h"
+#include "viewer/startup.h"
 
 using namespace murvik;
 
@@ -102,6 +103,7 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(w.children().mid(0, 4), QObjectList({c.chk, c.txt, c.text1, c.go}));  // in creation order
     QCOMPARE(c.chk->text() + c.go->text(), "&Lowercase&Go");
     QCOMPARE(c.txt->text(), QCoreApplication::applicationDirPath() + "/replay.rep");
+    QCOMPARE(DefaultReplayPath("/"), "/replay.rep");  // one separator, also after the root
     QVERIFY(!c.chk->isChecked() && c.text1->Text().isEmpty());
     QVERIFY(c.text1->textInteractionFlags() == (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard) &&
             c.text1->lineWrapMode() == QPlainTextEdit::WidgetWidth &&
