@@ -347,7 +347,8 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
     std::string header;
     if (options.files.size() > 1 && !options.jsonl)
       header = std::string(first ? "" : "\n") + "==> " + (name == "-" ? "standard input" : name) + " <==\n";
-    FileOutput output(out, options.lowercase, std::move(header), options.jsonl ? JsonString(name) : "");
+    const std::string json_name = options.jsonl ? JsonString(name) : "";
+    FileOutput output(out, options.lowercase, std::move(header), json_name);
     ChatResult result = reader.Take(i, [&output](std::vector<Message>& sent) { output.Add(sent); });
     if (result.status.ok()) {
       output.Add(result.messages);
@@ -355,7 +356,7 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
     } else {
       report_failure(name, result.status);
       if (options.jsonl)
-        std::fprintf(out, "{\"file\": %s, \"error\": %s}\n", JsonString(name).c_str(),
+        std::fprintf(out, "{\"file\": %s, \"error\": %s}\n", json_name.c_str(),
                      JsonString(result.status.reason()).c_str());
     }
     if (output.started()) first = false;

@@ -12,7 +12,7 @@ namespace murvik {
 void SetUpApplication() {
   QApplication::setApplicationName(QStringLiteral("Murvik"));
   QApplication::setApplicationVersion(QStringLiteral(MURVIK_VERSION_TEXT));
-  QApplication::setDesktopFileName(QStringLiteral("io.github.murvik.murvik"));
+  QApplication::setDesktopFileName(QStringLiteral(MURVIK_APP_ID));
   QApplication::setWindowIcon(QIcon(QPixmap::fromImage(IconImage())));
 }
 
