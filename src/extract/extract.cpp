@@ -92,6 +92,11 @@ void HandOverSent(ChatBuilder& builder, const ExtractOptions& options) {
   if (!sent.empty()) options.on_sent(sent);
 }
 
+// Tells the caller how far the extraction got; false when it asks to stop.
+bool GoOn(const ExtractOptions& options, uint64_t bytes_done) {
+  return !options.on_progress || options.on_progress(bytes_done);
+}
+
 // Reads `fd` from where it stands through one reused buffer into a scanner,
 // until `length` bytes were read or, with no length, until end of input.
 ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions& options) {
@@ -115,6 +120,7 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
     }
     scanner.Feed(buf.get(), static_cast<size_t>(n));
     HandOverSent(scanner.builder(), options);
+    if (!GoOn(options, scanner.bytes_fed())) return Failure(kCancelled);
   }
   if (scanner.bytes_fed() == 0) return Failure("empty input");
   return ChatResult{Status::Ok(), scanner.TakeMessages()};
@@ -275,6 +281,7 @@ ChatResult ScanInTwoThreads(int fd, uint64_t length, const ExtractOptions& optio
     hits->ApplyTo(builder);
     queue.Release(i);
     HandOverSent(builder, options);
+    if (!GoOn(options, std::min(length, (i + 1) * stretch))) return Failure(kCancelled);
   }
   return ChatResult{Status::Ok(), builder.TakeMessages()};
 }

@@ -66,7 +66,15 @@ struct ExtractOptions {
   // chunk_size bytes, instead of mapping one of its own. Not shared between
   // extractions running at the same time.
   ReadBuffer* buffer = nullptr;
+  // When set, called on the reading thread as the extraction goes on with the
+  // bytes read so far whose key codes have been applied (after each chunk, or
+  // each stretch with two threads), at most `length` in all. Returning false
+  // stops the extraction, which then fails with the reason kCancelled.
+  std::function<bool(uint64_t bytes_done)> on_progress;
 };
+
+// The reason of an extraction stopped by on_progress.
+inline constexpr char kCancelled[] = "cancelled";
 
 // Reads the replay at `path`, used exactly as given, and returns its chat.
 // Fails for an empty path, a missing or unreadable file, anything but a

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -93,6 +94,22 @@ TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
     EXPECT_EQ(r.messages, WholeScan(bytes));
     r = ExtractHandingOver(path, reading, [&] { ASSERT_EQ(truncate(path.c_str(), 1000), 0); });
     EXPECT_EQ(r.status.reason(), "file shrank while being read");
+  }
+}
+
+// Progress rises to the file's length on both paths; asking to stop fails the
+// extraction there, with no messages passed off as the whole chat.
+TEST(ExtractChat, ReportsProgressAndStopsWhenAsked) {
+  const std::string bytes = SynthesizedReplay("chat", 5000, 5);
+  const std::string path = Write(bytes);
+  for (ExtractOptions reading : {Reading(0, 300), Reading(1000, 300)}) {
+    std::vector<uint64_t> seen;
+    reading.on_progress = [&](uint64_t done) { return seen.push_back(done), true; };
+    EXPECT_TRUE(ExtractChat(path, reading).status.ok());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 3 && seen.back() == bytes.size());
+    reading.on_progress = [](uint64_t done) { return done < 2000; };
+    const ChatResult r = ExtractChat(path, reading);
+    EXPECT_TRUE(r.status.reason() == kCancelled && r.messages.empty());
   }
 }
 
