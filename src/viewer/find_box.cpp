@@ -4,8 +4,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
+#include <string>
 
-#include "viewer/output_box.h"
+#include "viewer/chat_view.h"
 
 namespace murvik {
 
@@ -15,7 +17,7 @@ constexpr int kMargin = 4;  // pixels between the find box and the output box's 
 
 }  // namespace
 
-FindBox::FindBox(OutputBox* box) : QFrame(box), box_(box) {
+FindBox::FindBox(ChatView* view) : QFrame(view), view_(view) {
   setObjectName(QStringLiteral("fraFind"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
@@ -35,7 +37,7 @@ FindBox::FindBox(OutputBox* box) : QFrame(box), box_(box) {
   row->addWidget(txt_find_);
   row->addWidget(lbl_count_);
   txt_find_->installEventFilter(this);
-  box_->installEventFilter(this);
+  view_->installEventFilter(this);
   connect(txt_find_, &QLineEdit::textEdited, this, &FindBox::Search);
   hide();
 }
@@ -52,42 +54,29 @@ void FindBox::Open() {
 
 void FindBox::Close() {
   hide();
-  box_->setExtraSelections({});
-  box_->setFocus(Qt::OtherFocusReason);
+  view_->SetHighlights({}, 0);
+  view_->setFocus(Qt::OtherFocusReason);
 }
 
 void FindBox::Search() {
   // From the current match on, so that it stays current while the term grows
   // and when the same text comes back in the other case.
-  const int from = current_ >= 0 ? starts_[current_] : box_->textCursor().selectionStart();
-  starts_.clear();
-  current_ = -1;
+  const std::vector<uint64_t>& found = view_->highlights();
+  const uint64_t from = current_ >= 0 ? found[size_t(current_)] : view_->selectionStart();
+  // The chat is ASCII, so a term with any other character matches nothing.
   const QString term = txt_find_->text();
-  QList<QTextEdit::ExtraSelection> highlights;
-  if (!term.isEmpty()) {
-    // The document's plain text has one character for each line break, as
-    // the document's positions count them.
-    const QString text = box_->document()->toPlainText();
-    QTextEdit::ExtraSelection highlight;
-    highlight.format.setBackground(palette().color(QPalette::Highlight).lighter(160));
-    highlight.cursor = QTextCursor(box_->document());
-    for (int at = text.indexOf(term, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(term, at + term.size(), Qt::CaseInsensitive)) {
-      if (current_ < 0 && at >= from) current_ = starts_.size();
-      starts_.append(at);
-      highlight.cursor.setPosition(at);
-      highlight.cursor.setPosition(at + term.size(), QTextCursor::KeepAnchor);
-      highlights.append(highlight);
-    }
-    if (current_ < 0 && !starts_.isEmpty()) current_ = 0;
-  }
-  box_->setExtraSelections(highlights);
+  const bool ascii = std::all_of(term.begin(), term.end(), [](QChar c) { return c.unicode() < 128; });
+  term_length_ = size_t(term.size());
+  view_->SetHighlights(ascii ? view_->chat().FindAll(term.toStdString()) : std::vector<uint64_t>{}, term_length_);
+  const auto at = std::lower_bound(found.begin(), found.end(), from);
+  current_ = found.empty() ? -1 : at == found.end() ? 0 : long(at - found.begin());
   Select();
 }
 
 void FindBox::Step(int by) {
-  if (starts_.isEmpty()) return;
-  current_ = (current_ + by + starts_.size()) % starts_.size();
+  const long count = long(view_->highlights().size());
+  if (count == 0) return;
+  current_ = (current_ + by + count) % count;
   Select();
 }
 
@@ -96,16 +85,13 @@ void FindBox::Select() {
     lbl_count_->setText(txt_find_->text().isEmpty() ? QString() : tr("No matches"));
     return;
   }
-  QTextCursor cursor(box_->document());
-  cursor.setPosition(starts_[current_]);
-  cursor.setPosition(starts_[current_] + txt_find_->text().size(), QTextCursor::KeepAnchor);
-  box_->setTextCursor(cursor);
-  box_->ensureCursorVisible();
-  lbl_count_->setText(tr("%1 of %2").arg(current_ + 1).arg(starts_.size()));
+  const uint64_t start = view_->highlights()[size_t(current_)];
+  view_->Select(start, start + term_length_);
+  lbl_count_->setText(tr("%1 of %2").arg(current_ + 1).arg(view_->highlights().size()));
 }
 
 bool FindBox::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == box_) {
+  if (watched == view_) {
     if (event->type() == QEvent::Resize) Place();
     return false;
   }
@@ -125,7 +111,7 @@ bool FindBox::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FindBox::Place() {
-  const QRect inside = box_->viewport()->geometry();
+  const QRect inside = view_->viewport()->geometry();
   move(inside.right() + 1 - width() - kMargin, inside.bottom() + 1 - height() - kMargin);
 }
 

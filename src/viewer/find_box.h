@@ -4,30 +4,28 @@
 #define MURVIK_VIEWER_FIND_BOX_H_
 
 #include <QFrame>
-#include <QList>
-#include <QString>
 
 class QLabel;
 class QLineEdit;
 
 namespace murvik {
 
-class OutputBox;
+class ChatView;
 
 class FindBox : public QFrame {
  public:
-  // A hidden find box inside `box`, which it searches.
-  explicit FindBox(OutputBox* box);
+  // A hidden find box inside `view`, which it searches.
+  explicit FindBox(ChatView* view);
 
   // Shows the box with its text selected and the focus in it, and searches.
   void Open();
   // Hides the box and the highlights; the current match stays selected in
-  // the output box, which takes the focus.
+  // the view, which takes the focus.
   void Close();
-  // Finds every match of the box's text in the output box, ignoring case,
+  // Finds every match of the box's text in the view's chat, ignoring case,
   // highlights them all and selects the current one: the first that starts
   // where the current selection starts, or after it, else the first. Run
-  // after the output box's text changes while the box is open.
+  // after the view's text changes while the box is open.
   void Search();
   // Selects the next or the previous match, wrapping at the ends.
   void Next() { Step(1); }
@@ -42,11 +40,11 @@ class FindBox : public QFrame {
   void Select();
   void Place();
 
-  OutputBox* box_;
+  ChatView* view_;
   QLineEdit* txt_find_;
   QLabel* lbl_count_;
-  QList<int> starts_;  // where each match starts in the output box's document
-  int current_ = -1;
+  size_t term_length_ = 0;
+  long current_ = -1;  // which of the view's highlights is the current match
 };
 
 }  // namespace murvik

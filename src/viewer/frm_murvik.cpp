@@ -1,7 +1,7 @@
 #include "viewer/frm_murvik.h"
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,13 +17,17 @@
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QUrl>
 #include <array>
+#include <chrono>
 
 #include "extract/extract.h"
+#include "viewer/chat_read.h"
+#include "viewer/chat_view.h"
 #include "viewer/find_box.h"
 #include "viewer/icon.h"
-#include "viewer/output_box.h"
+#include "viewer/reading_panel.h"
 #include "viewer/startup.h"
 
 // Off unless asked for, e.g. with QT_LOGGING_RULES="murvik.viewer.info=true".
@@ -34,6 +38,19 @@ namespace murvik {
 namespace {
 
 const char kFailureText[] = "Failed to open replay";
+
+using std::chrono::milliseconds;
+// A read that ends within this long is shown at once, before the window
+// draws again, so a typical replay appears just as it did when the window
+// read it itself: no flash of the hidden box. Long enough for a replay of a
+// few megabytes; short enough that the window still answers at once.
+constexpr milliseconds kQuickRead{30};
+// At start the window is not shown yet, so it may wait for a read as long
+// as the reading panel would take to appear.
+constexpr milliseconds kQuickReadAtStart{200};
+// A read that takes longer than this shows the reading panel.
+constexpr int kPanelAfterMs = 200;
+constexpr int kTickMs = 50;
 
 // The one local file a drag carries; empty when it carries anything else.
 QString DraggedFile(const QMimeData* data) {
@@ -62,11 +79,11 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   txt_replay_->setAccessibleName(tr("Replay path"));
   txt_replay_->setAccessibleDescription(tr("The replay file to open; Enter opens it"));
 
-  text1_ = new OutputBox(this);
+  text1_ = new ChatView(this);
   text1_->setObjectName(QStringLiteral("Text1"));
   text1_->setAccessibleName(tr("Chat"));
   text1_->setAccessibleDescription(tr("The chat of the replay, one line for each message"));
-  text1_->setPlaceholderText(
+  text1_->SetPlaceholderText(
       tr("To open a replay, press %1, or type its path below and press Go, or drop the file here.")
           .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText)));
 
@@ -75,6 +92,11 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
 
   // Over the output box, outside the layout; hidden until asked for.
   find_box_ = new FindBox(text1_);
+  // In the output box's place while a read takes long; outside the layout.
+  reading_panel_ = new ReadingPanel(this, [this] { Cancel(); });
+  read_ticks_ = new QTimer(this);
+  read_ticks_->setInterval(kTickMs);
+  connect(read_ticks_, &QTimer::timeout, this, &frmMurvik::ShowProgress);
 
   setTabOrder(txt_replay_, chk_lowercase_);
   setTabOrder(chk_lowercase_, cmd_go_);
@@ -85,6 +107,8 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   connect(txt_replay_, &QLineEdit::returnPressed, this, &frmMurvik::Go);
   connect(chk_lowercase_, &QCheckBox::clicked, this, &frmMurvik::Lowercase);
   new QShortcut(QKeySequence::Find, this, this, &frmMurvik::Find);
+  cancel_key_ = new QShortcut(Qt::Key_Escape, this, this, &frmMurvik::Cancel);
+  cancel_key_->setEnabled(false);  // only while reading, so that it takes Esc from nobody else
   new QShortcut(QKeySequence::Open, this, this, &frmMurvik::OpenFile);
   new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
   // Some platforms bind no key to Quit; Ctrl+Q closes the window everywhere.
@@ -100,6 +124,8 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
 
   Load(command_line);
 }
+
+frmMurvik::~frmMurvik() = default;
 
 TwipScale frmMurvik::FittingScale() const {
   const ControlGeometry design = DesignGeometry();
@@ -123,6 +149,7 @@ void frmMurvik::Load(const QString& command_line) {
   if (command_line.isEmpty()) return;
   txt_replay_->setText(command_line);
   Go();
+  if (read_ && read_->WaitFor(kQuickReadAtStart)) ShowRead();
 }
 
 void frmMurvik::Go() {
@@ -130,21 +157,61 @@ void frmMurvik::Go() {
   path.remove(QLatin1Char('"'));
   txt_replay_->setText(path);
 
-  text1_->SetText(QString());
+  EndReading();
+  text1_->SetChat(nullptr);
   text1_->hide();
-  const ChatResult result = ExtractChat(QFile::encodeName(path).toStdString());
-  QString text = result.status.ok() ? QString::fromLatin1(result.Text()) : QString::fromLatin1(kFailureText);
+  const uint64_t serial = ++reads_started_;
+  read_ = std::make_unique<ChatRead>(QFile::encodeName(path).toStdString(), read_options_, this, [this, serial] {
+    if (read_ && serial == reads_started_) ShowRead();
+  });
+  read_path_ = path;
+  read_time_.start();
+  read_ticks_->start();
+  cancel_key_->setEnabled(true);
+  if (read_->WaitFor(kQuickRead)) ShowRead();
+}
+
+void frmMurvik::ShowRead() {
+  ChatRead::Outcome outcome = read_->Take();
+  EndReading();
+  text1_->SetPlaceholderText(tr("This replay holds no chat."));
+  if (outcome.status.ok()) {
+    text1_->SetChat(std::move(outcome.chat));
+  } else {
+    qCInfo(lcViewer, "%s: %s", qUtf8Printable(read_path_), outcome.status.reason().c_str());
+    text1_->SetText(kFailureText);
+  }
   // The text agrees with the check box from the start.
-  if (chk_lowercase_->isChecked()) text = text.toLower();
-  text1_->setPlaceholderText(tr("This replay holds no chat."));
-  text1_->SetText(text);
+  text1_->SetLetterCase(chk_lowercase_->isChecked() ? LetterCase::kLower : LetterCase::kAsIs);
   text1_->show();
   if (find_box_->isVisible()) find_box_->Search();
 }
 
+void frmMurvik::Cancel() {
+  if (!read_) return;
+  EndReading();
+  text1_->SetPlaceholderText(tr("Reading the replay was cancelled; its chat is not shown. Press Go to read it again."));
+  text1_->SetChat(nullptr);
+  text1_->show();
+}
+
+void frmMurvik::ShowProgress() {
+  if (!read_ || read_time_.elapsed() < kPanelAfterMs) return;
+  if (reading_panel_->isHidden()) reading_panel_->Start(read_path_);
+  reading_panel_->SetShare(read_->Share());
+}
+
+void frmMurvik::EndReading() {
+  read_.reset();
+  read_ticks_->stop();
+  cancel_key_->setEnabled(false);
+  const bool had_focus = reading_panel_->isAncestorOf(QApplication::focusWidget());
+  reading_panel_->hide();
+  if (had_focus) txt_replay_->setFocus(Qt::OtherFocusReason);
+}
+
 void frmMurvik::Lowercase() {
-  const QString& text = text1_->Text();
-  text1_->SetText(chk_lowercase_->checkState() == Qt::Checked ? text.toLower() : text.toUpper());
+  text1_->SetLetterCase(chk_lowercase_->checkState() == Qt::Checked ? LetterCase::kLower : LetterCase::kUpper);
   if (find_box_->isVisible()) find_box_->Search();
 }
 
@@ -175,6 +242,12 @@ void frmMurvik::resizeEvent(QResizeEvent* event) {
   Place();
 }
 
+void frmMurvik::closeEvent(QCloseEvent* event) {
+  // A read going on is dropped, not waited for.
+  read_.reset();
+  QWidget::closeEvent(event);
+}
+
 void frmMurvik::dragEnterEvent(QDragEnterEvent* event) {
   if (DraggedFile(event->mimeData()).isEmpty()) {
     event->ignore();
@@ -198,6 +271,7 @@ void frmMurvik::Place() {
   chk_lowercase_->setGeometry(scale_.ToPixels(geometry_.chk_lowercase));
   txt_replay_->setGeometry(scale_.ToPixels(geometry_.txt_replay));
   text1_->setGeometry(scale_.ToPixels(geometry_.text1));
+  reading_panel_->setGeometry(text1_->geometry());
   cmd_go_->setGeometry(scale_.ToPixels(geometry_.cmd_go));
 }
 

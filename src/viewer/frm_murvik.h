@@ -3,21 +3,29 @@
 #ifndef MURVIK_VIEWER_FRM_MURVIK_H_
 #define MURVIK_VIEWER_FRM_MURVIK_H_
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <optional>
 
+#include "extract/extract.h"
 #include "viewer/layout.h"
 #include "viewer/twips.h"
 
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+class QShortcut;
+class QTimer;
 
 namespace murvik {
 
+class ChatRead;
+class ChatView;
 class FindBox;
-class OutputBox;
+class ReadingPanel;
 
 class frmMurvik : public QWidget {
   Q_OBJECT
@@ -29,6 +37,7 @@ class frmMurvik : public QWidget {
   // without one, the window chooses the scale its default font needs.
   explicit frmMurvik(const QString& command_line = QString(), std::optional<TwipScale> scale = std::nullopt,
                      QWidget* parent = nullptr);
+  ~frmMurvik() override;
 
   // The smallest scale, from the screen's logical DPI up, at which the
   // controls' captions and a line of the path box fit their design sizes.
@@ -37,10 +46,18 @@ class frmMurvik : public QWidget {
   TwipScale scale() const { return scale_; }
   // The controls' geometry in twips, as last laid out.
   const ControlGeometry& geometry_twips() const { return geometry_; }
+  // How the window's reads go from now on; tests and benchmarks shape them
+  // (chunk sizes, a slowed read). The window sets on_sent itself.
+  void SetReadOptions(ExtractOptions options) { read_options_ = std::move(options); }
+  // Whether a replay is being read.
+  bool Reading() const { return read_ != nullptr; }
 
  public slots:
-  // Opens the replay named in the path box and shows its chat.
+  // Starts reading the replay named in the path box, on a thread of its
+  // own, and shows its chat when read; a read still going is dropped.
   void Go();
+  // Stops the read going on, if any, and says so in the output box.
+  void Cancel();
   // Turns the output box's text to lower case when the check box is checked,
   // to upper case otherwise.
   void Lowercase();
@@ -53,19 +70,33 @@ class frmMurvik : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void Load(const QString& command_line);
+  // Shows the outcome of the read that has just ended.
+  void ShowRead();
+  // After each tick of a read: the reading panel once the read takes long.
+  void ShowProgress();
+  void EndReading();
   // Moves every control to its place in `geometry_`.
   void Place();
 
   QCheckBox* chk_lowercase_;
   QLineEdit* txt_replay_;
-  OutputBox* text1_;
+  ChatView* text1_;
   QPushButton* cmd_go_;
   FindBox* find_box_;
+  ReadingPanel* reading_panel_;
+  QShortcut* cancel_key_;
+  QTimer* read_ticks_;
+  ExtractOptions read_options_;
+  std::unique_ptr<ChatRead> read_;  // the read going on, if any
+  uint64_t reads_started_ = 0;
+  QString read_path_;
+  QElapsedTimer read_time_;
   TwipScale scale_;
   ControlGeometry geometry_;
 };

@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "replay_writer.h"
+#include "viewer/chat_view.h"
 #include "viewer/icon.h"
-#include "viewer/output_box.h"
 #include "viewer/startup.h"
 
 using namespace murvik;
@@ -32,17 +32,21 @@ struct Controls {
   explicit Controls(const QWidget& w)
       : chk(w.findChild<QCheckBox*>("chkLowercase")),
         txt(w.findChild<QLineEdit*>("txtReplay")),
-        text1(w.findChild<OutputBox*>("Text1")),
+        text1(w.findChild<ChatView*>("Text1")),
         go(w.findChild<QPushButton*>("cmdGo")) {}
   QCheckBox* chk;
   QLineEdit* txt;
-  OutputBox* text1;
+  ChatView* text1;
   QPushButton* go;
 };
+
+// Waits until the window's read, if any, has ended.
+void Settle(const frmMurvik& w) { QTRY_VERIFY(!w.Reading()); }
 
 // A window shown and active, at 15 twips a pixel unless told otherwise.
 std::unique_ptr<frmMurvik> Shown(const QString& command_line = {}, TwipScale scale = TwipScale(96)) {
   auto w = std::make_unique<frmMurvik>(command_line, scale);
+  Settle(*w);
   w->show();
   if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
   return w;
@@ -105,9 +109,7 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(c.txt->text(), QCoreApplication::applicationDirPath() + "/replay.rep");
     QCOMPARE(DefaultReplayPath("/"), "/replay.rep");  // one separator, also after the root
     QVERIFY(!c.chk->isChecked() && c.text1->Text().isEmpty());
-    QVERIFY(c.text1->textInteractionFlags() == (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard) &&
-            c.text1->lineWrapMode() == QPlainTextEdit::WidgetWidth &&
-            c.text1->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
+    QVERIFY(c.text1->focusPolicy() == Qt::StrongFocus && c.text1->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
     for (const char* hint : {"Ctrl+O", "press Go", "drop"}) QVERIFY(c.text1->placeholderText().contains(hint));
     for (const auto& [control, name] :
          {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}}) {
@@ -136,7 +138,7 @@ class FrmMurvikTest : public QObject {
     auto w = Shown();
     const Controls c(*w);
     int hidden_sets = 0;  // texts set while the output box is hidden
-    connect(c.text1->document(), &QTextDocument::contentsChanged, [&] { hidden_sets += c.text1->isHidden(); });
+    connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
     for (const auto& [path, text, checked] :
          {std::tuple{'"' + QString(chat_path_).insert(4, "\"\"") + '"', kChat, false},
           {chat_path_, kChat, true},
@@ -150,6 +152,7 @@ class FrmMurvikTest : public QObject {
       c.txt->setText(path);
       hidden_sets = 0;
       QTest::keyClick(c.txt, Qt::Key_Return);
+      Settle(*w);
       QCOMPARE(hidden_sets, 1);
       QCOMPARE(c.txt->text(), QString(path).remove('"'));
       QCOMPARE(c.text1->Text(), checked ? text.toLower() : text);
@@ -177,6 +180,7 @@ class FrmMurvikTest : public QObject {
       QCOMPARE(enter.isAccepted(), opens);
       QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
       QCoreApplication::sendEvent(to, &drop);
+      Settle(w);
       QCOMPARE(c.txt->text(), opens ? chat_path_ : QCoreApplication::applicationDirPath() + "/replay.rep");
       QCOMPARE(c.text1->Text(), opens ? kChat : QString());
     }
@@ -216,15 +220,14 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(box->parentWidget()->geometry().bottomRight(),
              c.text1->viewport()->geometry().bottomRight() - QPoint(4, 4));
     QTest::keyClicks(box, "o");  // GO MID, NOT TOP: at 7, 15 and 19
-    QCOMPARE(c.text1->extraSelections().size(), 3);
+    QCOMPARE(c.text1->highlights().size(), 3);
     for (const auto& [key, shift, at] : {std::tuple{Qt::Key_F3, false, "2 of 3 O at 15"},
                                          {Qt::Key_Return, false, "3 of 3 O at 19"},
                                          {Qt::Key_F3, false, "1 of 3 O at 7"},
                                          {Qt::Key_Return, true, "3 of 3 O at 19"},
                                          {Qt::Key_F3, true, "2 of 3 O at 15"}}) {
       QTest::keyClick(box, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
-      const QTextCursor selected = c.text1->textCursor();
-      QCOMPARE(QString("%1 %2 at %3").arg(count->text(), selected.selectedText()).arg(selected.selectionStart()), at);
+      QCOMPARE(QString("%1 %2 at %3").arg(count->text(), c.text1->SelectedText()).arg(c.text1->selectionStart()), at);
     }
     for (const auto& [key, path, text, at] : {std::tuple{Qt::Key_L, chat_path_, kChat.toLower(), "2 of 3o"},
                                               {Qt::Key_G, quiet_path_, QString(), "No matches"},
@@ -232,12 +235,12 @@ class FrmMurvikTest : public QObject {
                                               {Qt::Key_L, chat_path_, kChat, "1 of 3O"}}) {
       c.txt->setText(path);
       QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
-      QTRY_COMPARE(count->text() + c.text1->textCursor().selectedText(), at);
+      QTRY_COMPARE(count->text() + c.text1->SelectedText(), at);
       QCOMPARE(c.text1->Text(), text);
     }
     QTest::keyClick(box, Qt::Key_Escape);
-    QVERIFY(!box->isVisible() && c.text1->extraSelections().isEmpty() && QApplication::focusWidget() == c.text1);
-    QCOMPARE(c.text1->textCursor().selectedText(), "O");
+    QVERIFY(!box->isVisible() && c.text1->highlights().empty() && QApplication::focusWidget() == c.text1);
+    QCOMPARE(c.text1->SelectedText(), "O");
   }
 
   // Ctrl+O asks for a replay, starting in the folder of the path box's path:
@@ -254,6 +257,7 @@ class FrmMurvikTest : public QObject {
       QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
       dialog->selectFile(chat_path_);
       choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+      Settle(*w);
       QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
       QVERIFY(QTest::qWaitForWindowActive(w.get()));
       QTest::keySequence(c.txt, QKeySequence(choose ? "Ctrl+Q" : "Ctrl+W"));

@@ -1,0 +1,574 @@
+#include "viewer/chat_view.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "viewer/chat_view_accessible.h"
+
+namespace murvik {
+
+namespace {
+
+constexpr int kMargin = 4;                // pixels between the text and the view's edges, as a text box has
+constexpr size_t kMostWrapsKept = 20000;  // wrapped lines kept before the cache starts afresh
+constexpr uint32_t kOneRow[] = {0};
+
+// Text taken from a chat only when somebody pastes it: copying a whole
+// chat of many megabytes costs nothing until then, and the chat it comes
+// from is kept alive by the copy.
+class ChatMimeData : public QMimeData {
+ public:
+  ChatMimeData(std::shared_ptr<const ChatLines> chat, uint64_t begin, uint64_t end, LetterCase letter_case)
+      : chat_(std::move(chat)), begin_(begin), end_(end), case_(letter_case) {}
+
+  QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+  bool hasFormat(const QString& mime_type) const override { return mime_type == QLatin1String("text/plain"); }
+
+ protected:
+  QVariant retrieveData(const QString& mime_type, QMetaType) const override {
+    if (mime_type != QLatin1String("text/plain")) return {};
+    std::string text = chat_->Slice(begin_, end_);
+    for (char& c : text) c = InCase(c, case_);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  }
+
+ private:
+  std::shared_ptr<const ChatLines> chat_;
+  uint64_t begin_, end_;
+  LetterCase case_;
+};
+
+bool IsSpace(char c) { return c == ' ' || c == '\n'; }
+
+}  // namespace
+
+ChatView::ChatView(QWidget* parent) : QAbstractScrollArea(parent), chat_(std::make_shared<ChatLines>()) {
+  static const bool accessible = (QAccessible::installFactory(&ChatViewAccessible), true);
+  (void)accessible;
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  viewport()->setCursor(Qt::IBeamCursor);
+  UpdateMetrics();
+}
+
+void ChatView::SetChat(std::shared_ptr<const ChatLines> chat) {
+  chat_ = chat ? std::move(chat) : std::make_shared<ChatLines>();
+  wraps_.clear();
+  top_ = {};
+  anchor_ = caret_ = 0;
+  preferred_x_ = -1;
+  highlights_.clear();
+  highlight_length_ = 0;
+  SyncScrollBar();
+  viewport()->update();
+  emit textChanged();
+  emit selectionChanged();
+}
+
+QString ChatView::Text() const {
+  std::string text = chat_->Slice(0, chat_->size(), "\r\n");
+  for (char& c : text) c = InCase(c, case_);
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void ChatView::SetLetterCase(LetterCase letter_case) {
+  case_ = letter_case;
+  UpdateMetrics();  // the letters' widths change, and with them the rows
+}
+
+void ChatView::SetPlaceholderText(const QString& text) {
+  placeholder_ = text;
+  if (chat_->empty()) viewport()->update();
+}
+
+QString ChatView::SelectedText() const {
+  std::string text = chat_->Slice(selectionStart(), selectionEnd());
+  for (char& c : text) c = InCase(c, case_);
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void ChatView::Select(uint64_t anchor, uint64_t caret) {
+  anchor_ = std::min(anchor, chat_->size());
+  MoveCaret(caret, true);
+}
+
+void ChatView::SelectAll() {
+  anchor_ = 0;
+  caret_ = chat_->size();
+  viewport()->update();
+  SelectionMade();
+}
+
+void ChatView::Copy() const {
+  if (selectionStart() == selectionEnd()) return;
+  QGuiApplication::clipboard()->setMimeData(new ChatMimeData(chat_, selectionStart(), selectionEnd(), case_));
+}
+
+QMenu* ChatView::CreateContextMenu() {
+  auto* menu = new QMenu(this);
+  QAction* copy = menu->addAction(tr("&Copy"), QKeySequence::Copy, this, &ChatView::Copy);
+  copy->setObjectName(QStringLiteral("actCopy"));
+  copy->setEnabled(selectionStart() != selectionEnd());
+  menu->addSeparator();
+  QAction* all = menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &ChatView::SelectAll);
+  all->setObjectName(QStringLiteral("actSelectAll"));
+  all->setEnabled(!chat_->empty());
+  return menu;
+}
+
+void ChatView::SetHighlights(std::vector<uint64_t> starts, uint64_t length) {
+  highlights_ = std::move(starts);
+  highlight_length_ = length;
+  viewport()->update();
+}
+
+bool ChatView::AtEnd() const { return top_ >= LastTop(); }
+
+int ChatView::PageRows() const { return std::max(1, (viewport()->height() - kMargin) / row_height_); }
+
+QRect ChatView::CharacterRect(uint64_t pos) const {
+  pos = std::min(pos, chat_->size());
+  const RowPos row = RowOf(pos);
+  RowPos at = top_;
+  int rows = 0;
+  while (at < row && rows < PageRows() && Move(at, 1) == 1) ++rows;
+  if (at != row) return {};  // not on screen
+  const char c = pos < chat_->size() ? chat_->Slice(pos, pos + 1)[0] : ' ';
+  return QRect(kMargin + int(XIn(row, pos) / 64), kMargin + rows * row_height_,
+               std::max(1, advance_[static_cast<unsigned char>(IsSpace(c) ? ' ' : c)] / 64), row_height_);
+}
+
+uint64_t ChatView::PositionAt(QPoint point) const {
+  if (chat_->empty()) return 0;
+  const int64_t want = static_cast<int64_t>(std::floor(double(point.y() - kMargin) / row_height_));
+  RowPos at = top_;
+  const int64_t moved = Move(at, want);
+  if (moved < want) return chat_->size();  // below the last row
+  if (moved > want) return 0;              // above the first
+  return AtX(at, int64_t(point.x() - kMargin) * 64);
+}
+
+std::span<const uint32_t> ChatView::Rows(size_t line) const {
+  const std::string_view text = chat_->Line(line);
+  if (int64_t(text.size()) * widest_ <= wrap_width_) return kOneRow;
+  auto it = wraps_.find(line);
+  if (it == wraps_.end()) it = wraps_.emplace(line, WrapRows(text, advance_, wrap_width_)).first;
+  return it->second;
+}
+
+ChatView::RowPos ChatView::RowOf(uint64_t pos) const {
+  const size_t line = chat_->LineOf(pos);
+  const std::span<const uint32_t> rows = Rows(line);
+  const uint64_t column = pos - chat_->LineStart(line);
+  return {line, size_t(std::upper_bound(rows.begin(), rows.end(), column) - rows.begin()) - 1};
+}
+
+ChatView::RowPos ChatView::LastRow() const {
+  const size_t line = chat_->line_count() - 1;
+  return {line, Rows(line).size() - 1};
+}
+
+int64_t ChatView::Move(RowPos& at, int64_t rows) const {
+  int64_t moved = 0;
+  while (rows > 0) {
+    const size_t count = Rows(at.line).size();
+    if (at.row + rows < count) {
+      at.row += rows;
+      return moved + rows;
+    }
+    if (at.line + 1 >= chat_->line_count()) {
+      moved += count - 1 - at.row;
+      at.row = count - 1;
+      return moved;
+    }
+    moved += count - at.row;
+    rows -= count - at.row;
+    at = {at.line + 1, 0};
+  }
+  while (rows < 0) {
+    if (int64_t(at.row) >= -rows) {
+      at.row -= -rows;
+      return moved + rows;
+    }
+    if (at.line == 0) {
+      moved -= at.row;
+      at.row = 0;
+      return moved;
+    }
+    moved -= at.row + 1;
+    rows += at.row + 1;
+    at.line -= 1;
+    at.row = Rows(at.line).size() - 1;
+  }
+  return moved;
+}
+
+ChatView::RowPos ChatView::LastTop() const {
+  RowPos top = LastRow();
+  Move(top, 1 - PageRows());
+  return top;
+}
+
+uint64_t ChatView::RowBegin(RowPos at) const { return chat_->LineStart(at.line) + Rows(at.line)[at.row]; }
+
+uint64_t ChatView::RowEnd(RowPos at) const {
+  const std::span<const uint32_t> rows = Rows(at.line);
+  return at.row + 1 < rows.size() ? chat_->LineStart(at.line) + rows[at.row + 1] : chat_->LineEnd(at.line);
+}
+
+int64_t ChatView::XIn(RowPos at, uint64_t pos) const {
+  int64_t x = 0;
+  const uint64_t begin = RowBegin(at);
+  const std::string_view line = chat_->Line(at.line);
+  const uint64_t line_start = chat_->LineStart(at.line);
+  for (uint64_t p = begin; p < pos && p - line_start < line.size(); ++p)
+    x += advance_[static_cast<unsigned char>(line[p - line_start])];
+  return x;
+}
+
+uint64_t ChatView::AtX(RowPos at, int64_t x) const {
+  const uint64_t begin = RowBegin(at), end = RowEnd(at);
+  const std::string_view line = chat_->Line(at.line);
+  const uint64_t line_start = chat_->LineStart(at.line);
+  int64_t left = 0;
+  for (uint64_t p = begin; p < end; ++p) {
+    const int32_t width = advance_[static_cast<unsigned char>(line[p - line_start])];
+    if (x < left + width / 2) return p;
+    left += width;
+  }
+  // Past a wrapped row's end: before the space it ends with, so that the
+  // caret stays on this row.
+  const bool wrapped = end < chat_->LineEnd(at.line);
+  return wrapped && end > begin && line[end - 1 - line_start] == ' ' ? end - 1 : end;
+}
+
+QString ChatView::Shown(uint64_t begin, uint64_t end) const {
+  const size_t line_index = chat_->LineOf(begin);
+  const std::string_view line = chat_->Line(line_index);
+  const uint64_t line_start = chat_->LineStart(line_index);
+  QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
+  for (uint64_t p = begin; p < end; ++p) text[qsizetype(p - begin)] = QLatin1Char(InCase(line[p - line_start], case_));
+  return text;
+}
+
+void ChatView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QPalette& colours = palette();
+  if (wraps_.size() > kMostWrapsKept) wraps_.clear();
+  if (chat_->empty()) {
+    if (!placeholder_.isEmpty()) {
+      painter.setPen(colours.color(QPalette::PlaceholderText));
+      painter.drawText(viewport()->rect().adjusted(kMargin, kMargin, -kMargin, -kMargin),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, placeholder_);
+    }
+    if (hasFocus()) painter.fillRect(kMargin, kMargin, 1, row_height_, colours.color(QPalette::Text));
+    return;
+  }
+  painter.setFont(font_);
+  const uint64_t s0 = selectionStart(), s1 = selectionEnd();
+  const RowPos caret_row = RowOf(caret_);
+  const QColor mark = colours.color(QPalette::Highlight).lighter(160);
+  const RowPos last = LastRow();
+  RowPos at = top_;
+  for (int y = kMargin; y < viewport()->height(); y += row_height_) {
+    const uint64_t begin = RowBegin(at), end = RowEnd(at);
+    const auto x_of = [&](uint64_t pos) { return kMargin + XIn(at, pos) / 64.0; };
+    const auto fill = [&](uint64_t from, uint64_t to, double extra, const QColor& colour) {
+      painter.fillRect(QRectF(x_of(from), y, x_of(to) - x_of(from) + extra, row_height_), colour);
+    };
+    // The find box's matches, then the selection over them, a selected line
+    // break shown as a space's width after the line.
+    auto match = std::lower_bound(highlights_.begin(), highlights_.end(),
+                                  begin >= highlight_length_ ? begin - highlight_length_ + 1 : 0);
+    for (; match != highlights_.end() && *match < end; ++match)
+      fill(std::max(*match, begin), std::min(*match + highlight_length_, end), 0, mark);
+    const uint64_t from = std::max(s0, begin), to = std::min(s1, end);
+    const bool break_selected =
+        end == chat_->LineEnd(at.line) && at.line + 1 < chat_->line_count() && s0 <= end && s1 > end;
+    if (from < to || break_selected)
+      fill(from, std::max(from, to), break_selected ? advance_[' '] / 64.0 : 0, colours.color(QPalette::Highlight));
+    painter.setPen(colours.color(QPalette::Text));
+    painter.drawText(QPointF(kMargin, y + ascent_), Shown(begin, end));
+    if (from < to) {
+      painter.setPen(colours.color(QPalette::HighlightedText));
+      painter.drawText(QPointF(x_of(from), y + ascent_), Shown(from, to));
+    }
+    if (at == caret_row && hasFocus())
+      painter.fillRect(QRectF(x_of(caret_), y, 1, row_height_), colours.color(QPalette::Text));
+    if (at == last) break;
+    Move(at, 1);
+  }
+}
+
+void ChatView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  const int64_t width = int64_t(std::max(1, viewport()->width() - 2 * kMargin)) * 64;
+  if (width != wrap_width_) {
+    wrap_width_ = width;
+    wraps_.clear();
+    top_.row = std::min(top_.row, Rows(top_.line).size() - 1);
+  }
+  SyncScrollBar();
+}
+
+void ChatView::keyPressEvent(QKeyEvent* event) {
+  if (event == QKeySequence::SelectAll) return SelectAll();
+  if (event == QKeySequence::Copy) return Copy();
+  using K = QKeySequence;
+  static constexpr struct {
+    K::StandardKey move, select;
+    Motion motion;
+  } kKeys[] = {
+      {K::MoveToPreviousChar, K::SelectPreviousChar, Motion::kPrevChar},
+      {K::MoveToNextChar, K::SelectNextChar, Motion::kNextChar},
+      {K::MoveToPreviousWord, K::SelectPreviousWord, Motion::kPrevWord},
+      {K::MoveToNextWord, K::SelectNextWord, Motion::kNextWord},
+      {K::MoveToPreviousLine, K::SelectPreviousLine, Motion::kPrevRow},
+      {K::MoveToNextLine, K::SelectNextLine, Motion::kNextRow},
+      {K::MoveToStartOfLine, K::SelectStartOfLine, Motion::kRowStart},
+      {K::MoveToEndOfLine, K::SelectEndOfLine, Motion::kRowEnd},
+      {K::MoveToPreviousPage, K::SelectPreviousPage, Motion::kPrevPage},
+      {K::MoveToNextPage, K::SelectNextPage, Motion::kNextPage},
+      {K::MoveToStartOfDocument, K::SelectStartOfDocument, Motion::kStart},
+      {K::MoveToEndOfDocument, K::SelectEndOfDocument, Motion::kEnd},
+  };
+  for (const auto& key : kKeys) {
+    const bool select = event->matches(key.select);
+    if (!select && !event->matches(key.move)) continue;
+    const bool vertical = key.motion == Motion::kPrevRow || key.motion == Motion::kNextRow ||
+                          key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage;
+    if (vertical && preferred_x_ < 0) preferred_x_ = XIn(RowOf(caret_), caret_);
+    const uint64_t target = Target(key.motion);
+    if (key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage) {
+      RowPos top = top_;
+      Move(top, key.motion == Motion::kNextPage ? PageRows() : -PageRows());
+      SetTop(top);
+    }
+    const int64_t keep_x = preferred_x_;
+    MoveCaret(target, select);
+    if (vertical) preferred_x_ = keep_x;
+    if (select) SelectionMade();
+    return;
+  }
+  QAbstractScrollArea::keyPressEvent(event);
+}
+
+uint64_t ChatView::Target(Motion motion) const {
+  const uint64_t size = chat_->size();
+  const auto char_at = [&](uint64_t pos) { return chat_->Slice(pos, pos + 1)[0]; };
+  switch (motion) {
+    case Motion::kPrevChar:
+      return caret_ > 0 ? caret_ - 1 : 0;
+    case Motion::kNextChar:
+      return std::min(caret_ + 1, size);
+    case Motion::kPrevWord: {
+      uint64_t p = caret_;
+      while (p > 0 && IsSpace(char_at(p - 1))) --p;
+      while (p > 0 && !IsSpace(char_at(p - 1))) --p;
+      return p;
+    }
+    case Motion::kNextWord: {
+      uint64_t p = caret_;
+      while (p < size && !IsSpace(char_at(p))) ++p;
+      while (p < size && IsSpace(char_at(p))) ++p;
+      return p;
+    }
+    case Motion::kPrevRow:
+    case Motion::kNextRow:
+    case Motion::kPrevPage:
+    case Motion::kNextPage: {
+      const bool down = motion == Motion::kNextRow || motion == Motion::kNextPage;
+      const int64_t rows = (motion == Motion::kPrevRow || motion == Motion::kNextRow) ? 1 : PageRows();
+      RowPos at = RowOf(caret_);
+      if (Move(at, down ? rows : -rows) == 0) return down ? size : 0;
+      return AtX(at, preferred_x_);
+    }
+    case Motion::kRowStart:
+      return RowBegin(RowOf(caret_));
+    case Motion::kRowEnd:
+      return AtX(RowOf(caret_), INT64_MAX / 2);
+    case Motion::kStart:
+      return 0;
+    case Motion::kEnd:
+      return size;
+  }
+  return caret_;
+}
+
+void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
+  caret_ = std::min(pos, chat_->size());
+  if (!keep_anchor) anchor_ = caret_;
+  preferred_x_ = -1;
+  ScrollTo(caret_);
+  viewport()->update();
+  emit selectionChanged();
+  if (QAccessible::isActive()) {
+    QAccessibleTextCursorEvent moved(this, int(std::min<uint64_t>(caret_, INT_MAX)));
+    QAccessible::updateAccessibility(&moved);
+  }
+}
+
+void ChatView::ScrollTo(uint64_t pos) {
+  const RowPos row = RowOf(std::min(pos, chat_->size()));
+  if (row < top_) return SetTop(row);
+  RowPos bottom = top_;
+  Move(bottom, PageRows() - 1);
+  if (row <= bottom) return;
+  RowPos top = row;
+  Move(top, 1 - PageRows());
+  SetTop(top);
+}
+
+// A selection made by the user goes to X11's primary selection, as a text
+// box puts it there, and is announced to screen readers.
+void ChatView::SelectionMade() {
+  emit selectionChanged();
+  if (QAccessible::isActive()) {
+    QAccessibleTextSelectionEvent selected(this, int(std::min<uint64_t>(selectionStart(), INT_MAX)),
+                                           int(std::min<uint64_t>(selectionEnd(), INT_MAX)));
+    QAccessible::updateAccessibility(&selected);
+  }
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (selectionStart() == selectionEnd() || !clipboard->supportsSelection()) return;
+  clipboard->setMimeData(new ChatMimeData(chat_, selectionStart(), selectionEnd(), case_), QClipboard::Selection);
+}
+
+void ChatView::SetTop(RowPos top) {
+  top_ = std::min(top, LastTop());
+  SyncScrollBar();
+  viewport()->update();
+}
+
+void ChatView::SyncScrollBar() {
+  const RowPos last_top = LastTop();
+  top_ = std::min(top_, last_top);
+  syncing_ = true;
+  QScrollBar* bar = verticalScrollBar();
+  bar->setRange(0, int(std::min<size_t>(last_top.line, INT_MAX)));
+  bar->setPageStep(PageRows());
+  bar->setSingleStep(1);
+  bar->setValue(int(std::min<size_t>(top_.line, INT_MAX)));
+  syncing_ = false;
+}
+
+void ChatView::scrollContentsBy(int, int) {
+  if (syncing_) return;
+  // The scroll bar counts lines; at its end the view shows the last row.
+  const int value = verticalScrollBar()->value();
+  top_ = value >= verticalScrollBar()->maximum() ? LastTop() : RowPos{size_t(value), 0};
+  viewport()->update();
+}
+
+void ChatView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+  dragging_ = true;
+  drag_at_ = event->position().toPoint();
+  MoveCaret(PositionAt(drag_at_), event->modifiers().testFlag(Qt::ShiftModifier));
+}
+
+void ChatView::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragging_) return;
+  drag_at_ = event->position().toPoint();
+  const bool outside = drag_at_.y() < 0 || drag_at_.y() >= viewport()->height();
+  if (outside && !drag_scroll_.isActive()) drag_scroll_.start(50, this);
+  if (!outside) drag_scroll_.stop();
+  MoveCaret(PositionAt(drag_at_), true);
+}
+
+void ChatView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !dragging_) return QAbstractScrollArea::mouseReleaseEvent(event);
+  dragging_ = false;
+  drag_scroll_.stop();
+  SelectionMade();
+}
+
+void ChatView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || chat_->empty()) return;
+  // The word under the pointer, or the blanks there.
+  const uint64_t at = std::min(PositionAt(event->position().toPoint()), chat_->size() - 1);
+  const auto blank_at = [&](uint64_t pos) { return IsSpace(chat_->Slice(pos, pos + 1)[0]); };
+  const bool blank = blank_at(at);
+  uint64_t begin = at, end = at;
+  while (begin > 0 && blank_at(begin - 1) == blank) --begin;
+  while (end < chat_->size() && blank_at(end) == blank) ++end;
+  anchor_ = begin;
+  MoveCaret(end, true);
+  SelectionMade();
+}
+
+void ChatView::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != drag_scroll_.timerId()) return QAbstractScrollArea::timerEvent(event);
+  RowPos top = top_;
+  Move(top, drag_at_.y() < 0 ? -1 : 1);
+  SetTop(top);
+  MoveCaret(PositionAt(drag_at_), true);
+}
+
+void ChatView::wheelEvent(QWheelEvent* event) {
+  // A notch is 120; each scrolls the platform's number of rows.
+  wheel_rest_ += event->angleDelta().y();
+  const int rows = wheel_rest_ / 120 * QApplication::wheelScrollLines();
+  wheel_rest_ %= 120;
+  if (rows == 0) return;
+  RowPos top = top_;
+  Move(top, -rows);
+  SetTop(top);
+  event->accept();
+}
+
+void ChatView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void ChatView::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) UpdateMetrics();
+}
+
+void ChatView::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  viewport()->update();
+}
+
+void ChatView::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
+}
+
+// The font as drawn: without kerning or ligatures, so that each character
+// takes exactly its own advance and rows can be measured a character at a
+// time.
+void ChatView::UpdateMetrics() {
+  font_ = font();
+  font_.setKerning(false);
+  font_.setStyleStrategy(QFont::PreferNoShaping);
+  const QFontMetricsF metrics(font_);
+  widest_ = 1;
+  for (int c = 0; c < 256; ++c) {
+    advance_[c] = int32_t(std::lround(metrics.horizontalAdvance(QLatin1Char(InCase(char(c), case_))) * 64));
+    if (c >= ' ' && c < 127) widest_ = std::max(widest_, advance_[c]);
+  }
+  row_height_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
+  ascent_ = int(std::ceil(metrics.ascent()));
+  wraps_.clear();
+  top_.row = std::min(top_.row, Rows(top_.line).size() - 1);
+  SyncScrollBar();
+  viewport()->update();
+}
+
+}  // namespace murvik

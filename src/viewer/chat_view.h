@@ -1,0 +1,178 @@
+// The window's output box: a read-only view of a chat of any size.
+#ifndef MURVIK_VIEWER_CHAT_VIEW_H_
+#define MURVIK_VIEWER_CHAT_VIEW_H_
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QFont>
+#include <QString>
+#include <compare>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "viewer/chat_lines.h"
+#include "viewer/text_rows.h"
+
+class QMenu;
+
+namespace murvik {
+
+// Shows a chat kept once (ChatLines) and lays out only the lines on screen,
+// so a chat of a million lines costs no more to show than one of ten. Long
+// lines wrap at the view's width; the vertical scroll bar is always shown
+// and counts lines. Text is selected with the mouse and the keyboard and
+// copied (to X11's primary selection too, as a text box does); Tab moves
+// the focus on. Positions count one character per line break.
+class ChatView : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit ChatView(QWidget* parent = nullptr);
+
+  // Shows `chat` from its start, with nothing selected and no highlights.
+  void SetChat(std::shared_ptr<const ChatLines> chat);
+  // Shows `text`, split into lines at CR LF, CR or LF.
+  void SetText(std::string_view text) { SetChat(std::make_shared<ChatLines>(ChatLines::FromText(text))); }
+  const ChatLines& chat() const { return *chat_; }
+  // The text as shown, each line break as CR LF, as the chat was read.
+  QString Text() const;
+
+  // Shows the letters in `letter_case` from now on; the chat is unchanged.
+  // The text is the same text, so textChanged is not emitted.
+  void SetLetterCase(LetterCase letter_case);
+  LetterCase letter_case() const { return case_; }
+
+  // The grey hint shown while there is no text.
+  void SetPlaceholderText(const QString& text);
+  const QString& placeholderText() const { return placeholder_; }
+
+  uint64_t caret() const { return caret_; }
+  uint64_t selectionStart() const { return std::min(anchor_, caret_); }
+  uint64_t selectionEnd() const { return std::max(anchor_, caret_); }
+  // The selection as shown, each line break as LF, as Copy puts it.
+  QString SelectedText() const;
+  // Selects from `anchor` to `caret`, each clamped to the text, and scrolls
+  // the caret into view.
+  void Select(uint64_t anchor, uint64_t caret);
+  void SelectAll();
+  // Puts the selection on the clipboard; nothing when none is selected.
+  void Copy() const;
+  // A new context menu with Copy and Select All; the caller owns it.
+  QMenu* CreateContextMenu();
+
+  // Marks `length` characters at each of `starts` (ascending, apart), as the
+  // find box's matches; none when empty.
+  void SetHighlights(std::vector<uint64_t> starts, uint64_t length);
+  const std::vector<uint64_t>& highlights() const { return highlights_; }
+
+  // Scrolls the least that brings position `pos` into view.
+  void ScrollTo(uint64_t pos);
+
+  // The line at the top of the view.
+  size_t top_line() const { return top_.line; }
+  // Whether the view shows the chat's last row.
+  bool AtEnd() const;
+  // Rows the view shows whole.
+  int PageRows() const;
+  // Where the character at `pos` is drawn, in viewport coordinates.
+  QRect CharacterRect(uint64_t pos) const;
+  // The position nearest to `point`, in viewport coordinates.
+  uint64_t PositionAt(QPoint point) const;
+
+ signals:
+  // A new chat is shown.
+  void textChanged();
+  void selectionChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  // A row on screen: row `row` of line `line`, once wrapped.
+  struct RowPos {
+    size_t line = 0;
+    size_t row = 0;
+    friend auto operator<=>(const RowPos&, const RowPos&) = default;
+  };
+  enum class Motion {
+    kPrevChar,
+    kNextChar,
+    kPrevWord,
+    kNextWord,
+    kPrevRow,
+    kNextRow,
+    kRowStart,
+    kRowEnd,
+    kPrevPage,
+    kNextPage,
+    kStart,
+    kEnd
+  };
+
+  // Where line `line`'s rows start, relative to the line.
+  std::span<const uint32_t> Rows(size_t line) const;
+  RowPos RowOf(uint64_t pos) const;
+  RowPos LastRow() const;
+  // Moves `at` by `rows` rows, stopping at either end; returns the rows moved.
+  int64_t Move(RowPos& at, int64_t rows) const;
+  // The top row that shows the last row at the bottom of the view.
+  RowPos LastTop() const;
+  uint64_t RowBegin(RowPos at) const;
+  uint64_t RowEnd(RowPos at) const;
+  // The width of row `at`'s characters before `pos`, in 1/64 pixel.
+  int64_t XIn(RowPos at, uint64_t pos) const;
+  // The position in row `at` nearest to `x` (1/64 pixel from its left).
+  uint64_t AtX(RowPos at, int64_t x) const;
+  // Characters [begin, end) of one line, as shown.
+  QString Shown(uint64_t begin, uint64_t end) const;
+  uint64_t Target(Motion motion) const;
+
+  void SetTop(RowPos top);
+  void SyncScrollBar();
+  void MoveCaret(uint64_t pos, bool keep_anchor);
+  void SelectionMade();
+  void UpdateMetrics();
+
+  std::shared_ptr<const ChatLines> chat_;
+  LetterCase case_ = LetterCase::kAsIs;
+  QString placeholder_;
+  QFont font_;          // the widget's font, drawn without kerning or ligatures
+  Advances advance_{};  // each byte's width as shown
+  int32_t widest_ = 1;  // the widest character's advance
+  int row_height_ = 1;
+  int ascent_ = 0;
+  int64_t wrap_width_ = 64;                                          // 1/64 pixel
+  mutable std::unordered_map<size_t, std::vector<uint32_t>> wraps_;  // wrapped lines of more than one row
+
+  RowPos top_;
+  uint64_t anchor_ = 0, caret_ = 0;
+  int64_t preferred_x_ = -1;  // where Up and Down keep the caret, 1/64 pixel
+  std::vector<uint64_t> highlights_;
+  uint64_t highlight_length_ = 0;
+  bool syncing_ = false;  // the scroll bar is being set from top_
+  bool dragging_ = false;
+  QPoint drag_at_;
+  QBasicTimer drag_scroll_;
+  int wheel_rest_ = 0;  // wheel angle not yet scrolled
+};
+
+}  // namespace murvik
+
+#endif  // MURVIK_VIEWER_CHAT_VIEW_H_
