@@ -243,6 +243,46 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(c.text1->SelectedText(), "O");
   }
 
+  // A read that takes long (a large replay read 4 KiB at a time, each with
+  // a pause) shows the reading panel with the share read while the box is
+  // hidden. Esc or Cancel stops it: an empty box that says so, nothing of the
+  // chat passed off as whole. A new Go replaces it: only the new replay's
+  // chat is shown, then and later. Closing the window ends it at once.
+  void readCancelledReplacedOrClosed() {
+    ReplayWriter big(9);
+    for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
+    const QString big_path = Write(dir_.filePath("big.rep"), big);
+    for (const char* then : {"Esc", "Cancel", "Go", "close"}) {
+      auto w = Shown();
+      const Controls c(*w);
+      ExtractOptions slow;
+      slow.chunk_size = 4096;
+      slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
+      w->SetReadOptions(slow);
+      c.txt->setText(big_path);
+      QTest::keyClick(c.txt, Qt::Key_Return);
+      auto* panel = w->findChild<QWidget*>("fraReading");
+      QTRY_VERIFY(panel->isVisible() && w->findChild<QProgressBar*>("barReading")->value() > 0);
+      QVERIFY(c.text1->isHidden() && w->Reading());
+      if (then == std::string("Esc")) QTest::keyClick(c.txt, Qt::Key_Escape);
+      if (then == std::string("Cancel")) QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+      if (then == std::string("Go")) {
+        c.txt->setText(chat_path_);
+        QTest::keyClick(c.txt, Qt::Key_Return);
+      }
+      if (then == std::string("close")) {
+        w->close();
+        QVERIFY(!w->isVisible() && !w->Reading());
+        continue;
+      }
+      Settle(*w);
+      QTest::qWait(100);  // time for the dropped read to end, and for anything it might still show
+      QVERIFY(c.text1->isVisible() && panel->isHidden());
+      QCOMPARE(c.text1->Text(), then == std::string("Go") ? kChat : QString());
+      if (then != std::string("Go")) QVERIFY(c.text1->placeholderText().contains("cancelled"));
+    }
+  }
+
   // Ctrl+O asks for a replay, starting in the folder of the path box's path:
   // cancelling changes nothing, choosing a file opens it. Then Ctrl+W, or
   // Ctrl+Q, closes the window.
