@@ -31,6 +31,7 @@ xdotool windowfocus --sync "$id"
 # The focus starts in the path box; Shift+Tab reaches the output box.
 shown="$(copy shift+Tab ctrl+a ctrl+c)"
 [ "$shown" = "$("$chat" "$replay" | tr -d '\r')" ] || fail "shown text differs from murvik-chat's: $shown"
+[ "$(xclip -o -selection primary)" = "$shown" ] || fail "Ctrl+A did not put the chat in the primary selection"
 # Ctrl+F, a word typed in lower case, Esc: the match stays selected for Ctrl+C.
 word="$(awk 'NR == 2 { print $1 }' <<<"$shown")"
 xdotool key --clearmodifiers ctrl+f
