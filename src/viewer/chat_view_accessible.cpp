@@ -20,6 +20,7 @@ int Clamped(uint64_t offset) { return int(std::min<uint64_t>(offset, INT_MAX)); 
 class ChatViewInterface : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit ChatViewInterface(ChatView* view) : QAccessibleWidget(view, QAccessible::EditableText) {}
+  using QAccessibleWidget::text;  // the name and description; text(start, end) below is the chat
 
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
