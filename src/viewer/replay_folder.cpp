@@ -1,0 +1,89 @@
+#include "viewer/replay_folder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QCollator>
+#include <QFile>
+#include <QStringList>
+#include <string_view>
+
+namespace murvik {
+namespace {
+
+bool EndsWithRep(std::string_view name) {
+  const std::string_view tail = name.substr(name.size() - 4);
+  return tail[0] == '.' && (tail[1] | 0x20) == 'r' && (tail[2] | 0x20) == 'e' && (tail[3] | 0x20) == 'p';
+}
+
+// Puts in `names` the names of the regular files (or links to one) in
+// `folder` that end in .rep in any case and are not hidden; false when the
+// folder cannot be read. The type recorded in the folder spares a stat for
+// each entry, which makes a folder of thousands a matter of milliseconds.
+bool ListReplays(const QString& folder, QStringList& names) {
+  DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+  if (!dir) return false;
+  const int fd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() < 5 || name.front() == '.' || !EndsWithRep(name)) continue;
+    struct stat st;
+    const bool file = entry->d_type == DT_REG || ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                                  ::fstatat(fd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode));
+    if (file) names << QFile::decodeName(entry->d_name);
+  }
+  ::closedir(dir);
+  return true;
+}
+
+}  // namespace
+
+ReplayBeside FindReplayBeside(const QString& path, ReplayStep step) {
+  // The path's own form is kept: the replay found gets the same folder part,
+  // relative or not, so that the path box shows it as it would a typed path.
+  const qsizetype cut = path.lastIndexOf(QLatin1Char('/')) + 1;
+  const QString prefix = path.left(cut), name = path.mid(cut);
+  const QString folder = prefix.isEmpty() ? QStringLiteral(".") : prefix;
+  QStringList names;
+  if (!ListReplays(folder, names)) return {ReplayBeside::kNoFolder, {}};
+  if (names.isEmpty()) return {ReplayBeside::kNoReplays, {}};
+
+  // The user's language orders the names, as in their file manager. The C
+  // locale's collator compares code points and ignores the numeric mode, so
+  // there (as in a session without a language set) English rules apply.
+  QCollator collator(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+  collator.setNumericMode(true);
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  // Names the collator holds equal (Game1.rep, game1.rep, game01.rep) are
+  // ordered by their code points, so that every step moves and none is skipped.
+  const auto before = [&](const QString& a, const QString& b) {
+    const int order = collator.compare(a, b);
+    return order != 0 ? order < 0 : a < b;
+  };
+  // One pass for the nearest name on the step's side: no sort of the whole folder.
+  const QString* best = nullptr;
+  for (const QString& n : names) {
+    bool better = false;
+    switch (step) {
+      case ReplayStep::kNext:
+        better = before(name, n) && (!best || before(n, *best));
+        break;
+      case ReplayStep::kPrevious:
+        better = before(n, name) && (!best || before(*best, n));
+        break;
+      case ReplayStep::kFirst:
+        better = !best || before(n, *best);
+        break;
+      case ReplayStep::kLast:
+        better = !best || before(*best, n);
+        break;
+    }
+    if (better) best = &n;
+  }
+  const bool back = step == ReplayStep::kPrevious || step == ReplayStep::kFirst;
+  // Asked for the first or the last while already there, as at either end, nothing moves.
+  if (!best || *best == name) return {back ? ReplayBeside::kAtFirst : ReplayBeside::kAtLast, {}};
+  return {ReplayBeside::kFound, prefix + *best};
+}
+
+}  // namespace murvik
