@@ -135,6 +135,13 @@ void ChatView::SetHighlights(std::vector<uint64_t> starts, uint64_t length) {
   viewport()->update();
 }
 
+void ChatView::ScrollToLine(size_t line) {
+  if (line >= chat_->line_count()) return Select(chat_->size(), chat_->size());
+  anchor_ = caret_ = chat_->LineStart(line);
+  SetTop({line, 0});
+  emit selectionChanged();
+}
+
 bool ChatView::AtEnd() const { return top_ >= LastTop(); }
 
 int ChatView::PageRows() const { return std::max(1, (viewport()->height() - kMargin) / row_height_); }

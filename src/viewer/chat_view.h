@@ -72,6 +72,10 @@ class ChatView : public QAbstractScrollArea {
   // Scrolls the least that brings position `pos` into view.
   void ScrollTo(uint64_t pos);
 
+  // Scrolls line `line` to the top, as far as the chat's end allows, with
+  // the caret at its start; past the last line, scrolls to the end.
+  void ScrollToLine(size_t line);
+
   // The line at the top of the view.
   size_t top_line() const { return top_.line; }
   // Whether the view shows the chat's last row.

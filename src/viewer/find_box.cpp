@@ -62,7 +62,9 @@ void FindBox::Search() {
   // From the current match on, so that it stays current while the term grows
   // and when the same text comes back in the other case.
   const std::vector<uint64_t>& found = view_->highlights();
-  const uint64_t from = current_ >= 0 ? found[size_t(current_)] : view_->selectionStart();
+  // (The view drops its highlights with its chat, so where the current match
+  // was is kept here.)
+  const uint64_t from = current_ >= 0 ? current_at_ : view_->selectionStart();
   // The chat is ASCII, so a term with any other character matches nothing.
   const QString term = txt_find_->text();
   const bool ascii = std::all_of(term.begin(), term.end(), [](QChar c) { return c.unicode() < 128; });
@@ -85,8 +87,8 @@ void FindBox::Select() {
     lbl_count_->setText(txt_find_->text().isEmpty() ? QString() : tr("No matches"));
     return;
   }
-  const uint64_t start = view_->highlights()[size_t(current_)];
-  view_->Select(start, start + term_length_);
+  current_at_ = view_->highlights()[size_t(current_)];
+  view_->Select(current_at_, current_at_ + term_length_);
   lbl_count_->setText(tr("%1 of %2").arg(current_ + 1).arg(view_->highlights().size()));
 }
 

@@ -4,6 +4,7 @@
 #define MURVIK_VIEWER_FIND_BOX_H_
 
 #include <QFrame>
+#include <cstdint>
 
 class QLabel;
 class QLineEdit;
@@ -44,7 +45,8 @@ class FindBox : public QFrame {
   QLineEdit* txt_find_;
   QLabel* lbl_count_;
   size_t term_length_ = 0;
-  long current_ = -1;  // which of the view's highlights is the current match
+  long current_ = -1;        // which of the view's highlights is the current match
+  uint64_t current_at_ = 0;  // where it starts
 };
 
 }  // namespace murvik

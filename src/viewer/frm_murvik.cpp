@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMimeData>
@@ -21,6 +22,7 @@
 #include <QUrl>
 #include <array>
 #include <chrono>
+#include <limits>
 
 #include "extract/extract.h"
 #include "viewer/chat_read.h"
@@ -28,6 +30,8 @@
 #include "viewer/find_box.h"
 #include "viewer/icon.h"
 #include "viewer/reading_panel.h"
+#include "viewer/replay_folder.h"
+#include "viewer/replay_watch.h"
 #include "viewer/startup.h"
 
 // Off unless asked for, e.g. with QT_LOGGING_RULES="murvik.viewer.info=true".
@@ -51,6 +55,10 @@ constexpr milliseconds kQuickReadAtStart{200};
 // A read that takes longer than this shows the reading panel.
 constexpr int kPanelAfterMs = 200;
 constexpr int kTickMs = 50;
+// A game rewrites its replay in bursts: the window reads it once it has been
+// quiet this long, so once per burst, and still within a moment of the end.
+constexpr milliseconds kFollowQuietTime{500};
+constexpr int kNoticeMs = 4000;
 
 // The one local file a drag carries; empty when it carries anything else.
 QString DraggedFile(const QMimeData* data) {
@@ -94,6 +102,19 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   find_box_ = new FindBox(text1_);
   // In the output box's place while a read takes long; outside the layout.
   reading_panel_ = new ReadingPanel(this, [this] { Cancel(); });
+  // Over the output box's top-right corner, outside the layout.
+  lbl_notice_ = new QLabel(text1_);
+  lbl_notice_->setObjectName(QStringLiteral("lblNotice"));
+  lbl_notice_->setFrameShape(QFrame::StyledPanel);
+  lbl_notice_->setAutoFillBackground(true);
+  lbl_notice_->setMargin(4);
+  lbl_notice_->hide();
+  notice_time_ = new QTimer(this);
+  notice_time_->setSingleShot(true);
+  connect(notice_time_, &QTimer::timeout, lbl_notice_, &QWidget::hide);
+  watch_ = new ReplayWatch(kFollowQuietTime, this);
+  connect(watch_, &ReplayWatch::Changed, this, &frmMurvik::ReplayChanged);
+  connect(watch_, &ReplayWatch::Removed, this, &frmMurvik::ReplayRemoved);
   read_ticks_ = new QTimer(this);
   read_ticks_->setInterval(kTickMs);
   connect(read_ticks_, &QTimer::timeout, this, &frmMurvik::ShowProgress);
@@ -109,6 +130,17 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   new QShortcut(QKeySequence::Find, this, this, &frmMurvik::Find);
   cancel_key_ = new QShortcut(Qt::Key_Escape, this, this, &frmMurvik::Cancel);
   cancel_key_->setEnabled(false);  // only while reading, so that it takes Esc from nobody else
+  auto* reload = new QShortcut(QKeySequence::Refresh, this, this, &frmMurvik::Go);
+  reload->setKeys(reload->keys() << QKeySequence(Qt::CTRL | Qt::Key_R));
+  for (const auto& [keys, step] :
+       {std::pair{QList<QKeySequence>{Qt::ALT | Qt::Key_Right, Qt::CTRL | Qt::Key_PageDown}, ReplayStep::kNext},
+        {{Qt::ALT | Qt::Key_Left, Qt::CTRL | Qt::Key_PageUp}, ReplayStep::kPrevious},
+        {{Qt::ALT | Qt::Key_Home}, ReplayStep::kFirst},
+        {{Qt::ALT | Qt::Key_End}, ReplayStep::kLast}}) {
+    auto* shortcut = new QShortcut(this);
+    shortcut->setKeys(keys);
+    connect(shortcut, &QShortcut::activated, this, [this, step = step] { Step(step); });
+  }
   new QShortcut(QKeySequence::Open, this, this, &frmMurvik::OpenFile);
   new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
   // Some platforms bind no key to Quit; Ctrl+Q closes the window everywhere.
@@ -156,10 +188,22 @@ void frmMurvik::Go() {
   QString path = txt_replay_->text();
   path.remove(QLatin1Char('"'));
   txt_replay_->setText(path);
+  Read(path, false);
+}
 
+void frmMurvik::Read(const QString& path, bool again) {
   EndReading();
-  text1_->SetChat(nullptr);
-  text1_->hide();
+  // Read again while its first read was still going, a replay is shown as Go shows it.
+  read_again_ = again && text1_->isVisible();
+  was_at_end_ = text1_->AtEnd();
+  was_top_line_ = text1_->top_line();
+  if (!again) {
+    lbl_notice_->hide();
+    text1_->SetChat(nullptr);
+    text1_->hide();
+    // Followed from now on: a change during the read is read again after it.
+    watch_->Watch(path);
+  }
   const uint64_t serial = ++reads_started_;
   read_ = std::make_unique<ChatRead>(QFile::encodeName(path).toStdString(), read_options_, this, [this, serial] {
     if (read_ && serial == reads_started_) ShowRead();
@@ -184,12 +228,57 @@ void frmMurvik::ShowRead() {
   // The text agrees with the check box from the start.
   text1_->SetLetterCase(chk_lowercase_->isChecked() ? LetterCase::kLower : LetterCase::kAsIs);
   text1_->show();
+  if (!outcome.status.ok()) {
+    watch_->Stop();
+  } else if (read_again_) {
+    // The same replay, grown or rewritten: the view stays where it was.
+    lbl_notice_->hide();
+    text1_->ScrollToLine(was_at_end_ ? std::numeric_limits<size_t>::max() : was_top_line_);
+  }
   if (find_box_->isVisible()) find_box_->Search();
 }
+
+void frmMurvik::ReplayChanged() { Read(watch_->path(), true); }
+
+void frmMurvik::ReplayRemoved() { ShowNotice(tr("The replay was removed; this is its chat as last read."), true); }
+
+void frmMurvik::Step(ReplayStep step) {
+  const ReplayBeside beside = FindReplayBeside(QString(txt_replay_->text()).remove(QLatin1Char('"')), step);
+  switch (beside.outcome) {
+    case ReplayBeside::kFound:
+      txt_replay_->setText(beside.path);
+      return Go();
+    case ReplayBeside::kAtFirst:
+      return ShowNotice(tr("This is the first replay in its folder."));
+    case ReplayBeside::kAtLast:
+      return ShowNotice(tr("This is the last replay in its folder."));
+    case ReplayBeside::kNoReplays:
+      return ShowNotice(tr("Its folder holds no replays."));
+    case ReplayBeside::kNoFolder:
+      return ShowNotice(tr("Its folder is gone."));
+  }
+}
+
+void frmMurvik::ShowNotice(const QString& text, bool lasting) {
+  lbl_notice_->setText(text);
+  lbl_notice_->adjustSize();
+  const QRect inside = text1_->viewport()->geometry();
+  lbl_notice_->move(inside.right() + 1 - lbl_notice_->width() - 4, inside.top() + 4);
+  lbl_notice_->show();
+  lbl_notice_->raise();
+  if (lasting) {
+    notice_time_->stop();
+  } else {
+    notice_time_->start(kNoticeMs);
+  }
+}
+
+void frmMurvik::SetFollowQuietTime(std::chrono::milliseconds quiet) { watch_->SetQuietTime(quiet); }
 
 void frmMurvik::Cancel() {
   if (!read_) return;
   EndReading();
+  watch_->Stop();
   text1_->SetPlaceholderText(tr("Reading the replay was cancelled; its chat is not shown. Press Go to read it again."));
   text1_->SetChat(nullptr);
   text1_->show();
@@ -197,7 +286,10 @@ void frmMurvik::Cancel() {
 
 void frmMurvik::ShowProgress() {
   if (!read_ || read_time_.elapsed() < kPanelAfterMs) return;
-  if (reading_panel_->isHidden()) reading_panel_->Start(read_path_);
+  if (reading_panel_->isHidden()) {
+    text1_->hide();  // a replay read again keeps its box until now
+    reading_panel_->Start(read_path_);
+  }
   reading_panel_->SetShare(read_->Share());
 }
 

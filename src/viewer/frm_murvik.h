@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "viewer/twips.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QShortcut;
@@ -26,6 +28,8 @@ class ChatRead;
 class ChatView;
 class FindBox;
 class ReadingPanel;
+class ReplayWatch;
+enum class ReplayStep;
 
 class frmMurvik : public QWidget {
   Q_OBJECT
@@ -49,6 +53,9 @@ class frmMurvik : public QWidget {
   // How the window's reads go from now on; tests and benchmarks shape them
   // (chunk sizes, a slowed read). The window sets on_sent itself.
   void SetReadOptions(ExtractOptions options) { read_options_ = std::move(options); }
+  // How long a replay followed on disk must be quiet after a change before
+  // it is read again.
+  void SetFollowQuietTime(std::chrono::milliseconds quiet);
   // Whether a replay is being read.
   bool Reading() const { return read_ != nullptr; }
 
@@ -58,6 +65,9 @@ class frmMurvik : public QWidget {
   void Go();
   // Stops the read going on, if any, and says so in the output box.
   void Cancel();
+  // Opens the replay that `step` leads to in the folder of the path box's
+  // replay, as Go does; at either end, says so in a notice over the box.
+  void Step(ReplayStep step);
   // Turns the output box's text to lower case when the check box is checked,
   // to upper case otherwise.
   void Lowercase();
@@ -76,6 +86,16 @@ class frmMurvik : public QWidget {
 
  private:
   void Load(const QString& command_line);
+  // Reads `path`; `again` for the replay shown, read again after it changed
+  // on disk: the box stays as it is until the new chat replaces it, at the
+  // same place, unless the read takes long.
+  void Read(const QString& path, bool again);
+  // The replay followed on disk was removed, or has changed.
+  void ReplayRemoved();
+  void ReplayChanged();
+  // Shows `text` over the output box's top-right corner: for a few seconds,
+  // or until the next read when `lasting`.
+  void ShowNotice(const QString& text, bool lasting = false);
   // Shows the outcome of the read that has just ended.
   void ShowRead();
   // After each tick of a read: the reading panel once the read takes long.
@@ -96,6 +116,12 @@ class frmMurvik : public QWidget {
   std::unique_ptr<ChatRead> read_;  // the read going on, if any
   uint64_t reads_started_ = 0;
   QString read_path_;
+  bool read_again_ = false;  // the read is of the replay shown, changed on disk
+  bool was_at_end_ = false;  // where the view stood when it began
+  size_t was_top_line_ = 0;
+  ReplayWatch* watch_;
+  QLabel* lbl_notice_;
+  QTimer* notice_time_;
   QElapsedTimer read_time_;
   TwipScale scale_;
   ControlGeometry geometry_;

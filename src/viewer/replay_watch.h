@@ -25,6 +25,8 @@ class ReplayWatch : public QObject {
   void Watch(const QString& path);
   // Watches nothing; no signal comes until the next Watch.
   void Stop();
+  // How long the file must be quiet before a change is reported.
+  void SetQuietTime(std::chrono::milliseconds quiet) { quiet_.setInterval(quiet); }
   // The path watched, or empty.
   const QString& path() const { return path_; }
 

@@ -7,8 +7,12 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "extract/extract.h"
 #include "replay_writer.h"
 #include "viewer/chat_view.h"
 #include "viewer/icon.h"
@@ -280,6 +284,105 @@ class FrmMurvikTest : public QObject {
       QVERIFY(c.text1->isVisible() && panel->isHidden());
       QCOMPARE(c.text1->Text(), then == std::string("Go") ? kChat : QString());
       if (then != std::string("Go")) QVERIFY(c.text1->placeholderText().contains("cancelled"));
+    }
+  }
+
+  // The replay shown is followed on disk: rewritten in a burst, replaced by
+  // rename, appended to, truncated, removed (the last chat stays, with a
+  // notice) and restored, it is read again once quiet, the box never hidden
+  // for it and the view where it was: at the end it stays at the end.
+  // Nothing is followed after a failed Go.
+  void followsTheReplayOnDisk() {
+    auto w = Shown();
+    const Controls c(*w);
+    w->SetFollowQuietTime(std::chrono::milliseconds(50));
+    const std::string path = dir_.filePath("follow.rep").toStdString();
+    const auto chat = [](int lines, const std::string& last) {
+      ReplayWriter r(5);
+      for (int i = 0; i < lines; ++i) r.Noise(3).Say("LINE " + std::to_string(i));
+      return r.Say(last).Take();
+    };
+    std::ofstream(path, std::ios::binary) << chat(100, "FIRST");
+    c.txt->setText(QString::fromStdString(path));
+    QTest::keyClick(c.txt, Qt::Key_Return);
+    Settle(*w);
+    c.text1->ScrollToLine(SIZE_MAX);
+    int hidden_sets = 0;
+    connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
+    auto* notice = w->findChild<QLabel*>("lblNotice");
+    using Change = std::function<void()>;
+    for (const auto& [change, top, removed] : std::initializer_list<std::tuple<Change, size_t, bool>>{
+             {[&] {
+                const std::string bytes = chat(120, "REWRITTEN"), part = bytes.substr(0, bytes.size() / 3 + 1);
+                std::ofstream out(path, std::ios::binary);
+                for (size_t at = 0; at < bytes.size(); at += part.size()) {
+                  out << bytes.substr(at, part.size()) << std::flush;
+                  QTest::qSleep(10);  // a burst: quiet for less than the quiet time
+                }
+              },
+              SIZE_MAX, false},
+             {[&] {
+                std::ofstream(path + ".new", std::ios::binary) << chat(130, "RENAMED");
+                std::rename((path + ".new").c_str(), path.c_str());
+                c.text1->ScrollToLine(10);
+              },
+              10, false},
+             {[&] {
+                std::ofstream(path, std::ios::app | std::ios::binary) << ReplayWriter().Say("MORE").Take().substr(273);
+              },
+              10, false},
+             {[&] { std::filesystem::resize_file(path, chat(20, "").size()); }, SIZE_MAX, false},
+             {[&] { std::remove(path.c_str()); }, SIZE_MAX, true},
+             {[&] { std::ofstream(path, std::ios::binary) << chat(5, "BACK"); }, SIZE_MAX, false}}) {
+      change();
+      if (removed) {
+        QTRY_VERIFY(notice->isVisible() && notice->text().contains("removed"));
+        continue;
+      }
+      const QString expected = QString::fromStdString(ExtractChat(path).Text());
+      QTRY_COMPARE(c.text1->Text(), expected);
+      QVERIFY(!notice->isVisible() && hidden_sets == 0);
+      QCOMPARE(top == SIZE_MAX ? c.text1->AtEnd() : c.text1->top_line() == top, true);
+    }
+    c.txt->setText(dir_.filePath("later.rep"));
+    QTest::keyClick(c.txt, Qt::Key_Return);
+    Settle(*w);
+    std::ofstream(dir_.filePath("later.rep").toStdString(), std::ios::binary) << chat(1, "UNSEEN");
+    QTest::qWait(300);
+    QCOMPARE(c.text1->Text(), kFailure);
+  }
+
+  // F5 and Ctrl+R read the path box's replay again as Go does; Alt+Right /
+  // Ctrl+Page Down, Alt+Left / Ctrl+Page Up, Alt+Home and Alt+End open the
+  // replays beside it in a file manager's order; at either end a notice.
+  void reloadsAndStepsThroughAFolder() {
+    QTemporaryDir folder;
+    for (const char* name : {"game10.rep", "Game11.REP", "game9.rep", "notes.txt"}) {
+      ReplayWriter r(1);
+      Write(folder.filePath(name), r.Say(name));
+    }
+    auto w = Shown();
+    const Controls c(*w);
+    auto* notice = w->findChild<QLabel*>("lblNotice");
+    c.txt->setText(folder.filePath("game9.rep"));
+    for (const auto& [key, shown] :
+         std::initializer_list<std::pair<QKeySequence, QString>>{{Qt::Key_F5, "game9.rep"},
+                                                                 {Qt::ALT | Qt::Key_Right, "game10.rep"},
+                                                                 {Qt::CTRL | Qt::Key_PageDown, "Game11.REP"},
+                                                                 {Qt::ALT | Qt::Key_Right, "last"},
+                                                                 {Qt::ALT | Qt::Key_Home, "game9.rep"},
+                                                                 {Qt::CTRL | Qt::Key_PageUp, "first"},
+                                                                 {Qt::ALT | Qt::Key_End, "Game11.REP"},
+                                                                 {Qt::ALT | Qt::Key_Left, "game10.rep"},
+                                                                 {Qt::CTRL | Qt::Key_R, "game10.rep"}}) {
+      notice->hide();
+      QTest::keySequence(QApplication::focusWidget(), key);
+      Settle(*w);
+      if (notice->isVisible()) {
+        QVERIFY(notice->text().contains(shown));
+      } else {
+        QCOMPARE(c.txt->text() + " " + c.text1->Text(), folder.filePath(shown) + " " + shown.toUpper() + "\r\n");
+      }
     }
   }
 
