@@ -7,16 +7,9 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/held_bytes.h"
+
 namespace murvik {
-namespace {
-
-size_t SizeOf(const std::vector<Message>& messages) {
-  size_t bytes = 0;
-  for (const Message& m : messages) bytes += sizeof m + m.text.size();
-  return bytes;
-}
-
-}  // namespace
 
 unsigned BatchReader::Workers(size_t files) {
   cpu_set_t cpus;
@@ -62,7 +55,7 @@ void BatchReader::Work() {
     options.buffer = &buffer;
     options.on_sent = [this, j, &slot](std::vector<Message>& sent) {
       std::unique_lock<std::mutex> held(mutex_);
-      slot.held_bytes += SizeOf(sent);
+      slot.held_bytes += HeldBytes(sent);
       slot.batches.push_back(std::move(sent));
       if (taken_ == j) due_.notify_one();
       room_.wait(held, [&] { return quit_ || taken_ == j || slot.held_bytes <= kHoldBytes; });
