@@ -7,16 +7,9 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/held_bytes.h"
+
 namespace murvik {
-namespace {
-
-size_t SizeOf(const std::vector<Message>& messages) {
-  size_t bytes = 0;
-  for (const Message& m : messages) bytes += sizeof m + m.text.size();
-  return bytes;
-}
-
-}  // namespace
 
 unsigned BatchReader::Workers(size_t files) {
   cpu_set_t cpus;
@@ -46,8 +39,8 @@ BatchReader::~BatchReader() {
 
 // Each worker takes the next file nobody has taken, within kFilesAhead of
 // the one being handed over, reads it with its own buffer and leaves its
-// chat in the file's slot. While the file is not yet due, its worker waits
-// once the slot holds kHoldBytes, so memory stays bounded.
+// chat in the file's slot. Its worker waits while the slot holds more than
+// kHoldBytes, until the caller takes them, so memory stays bounded.
 void BatchReader::Work() {
   ReadBuffer buffer(ExtractOptions().chunk_size);
   std::unique_lock<std::mutex> lock(mutex_);
@@ -62,10 +55,10 @@ void BatchReader::Work() {
     options.buffer = &buffer;
     options.on_sent = [this, j, &slot](std::vector<Message>& sent) {
       std::unique_lock<std::mutex> held(mutex_);
-      slot.held_bytes += SizeOf(sent);
+      slot.held_bytes += HeldBytes(sent);
       slot.batches.push_back(std::move(sent));
       if (taken_ == j) due_.notify_one();
-      room_.wait(held, [&] { return quit_ || taken_ == j || slot.held_bytes <= kHoldBytes; });
+      room_.wait(held, [&] { return quit_ || slot.held_bytes <= kHoldBytes; });
     };
     ChatResult result = ExtractChat(files_[j], options);
     lock.lock();
@@ -98,6 +91,7 @@ ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {
       std::vector<std::vector<Message>> batches;
       batches.swap(slot.batches);
       slot.held_bytes = 0;
+      room_.notify_all();
       lock.unlock();
       for (std::vector<Message>& batch : batches) sink(batch);
       lock.lock();

@@ -24,8 +24,10 @@ class BatchReader {
  public:
   // Most files a worker may be ahead of the file being handed over.
   static constexpr size_t kFilesAhead = 4;
-  // Bytes of messages a file read ahead holds before its worker waits for
-  // that file's turn; the file being handed over streams without bound.
+  // Bytes of messages a file's slot holds before its worker waits: for the
+  // file's turn when it is read ahead, or for the caller to take them when
+  // it is being handed over, so a caller slower than the reading (a slow
+  // pipe, say) holds the reading back instead of the chat piling up.
   static constexpr size_t kHoldBytes = 256 << 10;
 
   // Reads `files` ("-" is standard input) with `workers` threads; with none,
@@ -63,7 +65,7 @@ class BatchReader {
 
   std::mutex mutex_;
   std::condition_variable due_;   // the due file's slot (taken_) changed
-  std::condition_variable room_;  // taken_ or quit_ changed
+  std::condition_variable room_;  // taken_, quit_ or a slot's held_bytes went down
   Slot slots_[kFilesAhead];       // file j uses slots_[j % kFilesAhead]
   size_t next_ = 0;               // the first file no worker considered
   size_t taken_ = 0;              // files handed over

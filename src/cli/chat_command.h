@@ -6,6 +6,9 @@
 
 namespace murvik {
 
+// The name murvik-chat gives itself in its messages.
+inline constexpr char kProgram[] = "murvik-chat";
+
 // Exit statuses of murvik-chat.
 inline constexpr int kExitOk = 0;      // every file was read
 inline constexpr int kExitFailed = 1;  // a file could not be read, or output failed

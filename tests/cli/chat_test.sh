@@ -65,21 +65,22 @@ in=large.rep to=/dev/full expect 1 "" "$full" --json - a.rep
 expect 2 "" "$(usage 'missing file operand')"
 expect 2 "" "$(usage "unrecognized option '--bogus'")" --bogus a.rep
 expect 2 "" "$(usage "invalid option -- 'q'")" -q a.rep
+expect 2 "" "$(usage '--json and --jsonl cannot be used together')" --jsonl --json a.rep
 help=$("$chat" --help) && [ "${help%%$nl*}" = "Usage: murvik-chat [OPTION]... FILE..." ] || fail "--help"
 for option in -l, --lowercase --json --jsonl --progress -h, --help --version; do
   grep -qF -- " $option " <<<"$help" || fail "--help does not name $option"
 done
-[ "$("$chat" --version | head -n1)" = "murvik-chat (Murvik) 0.01" ] || fail "--version"
 
 # JSON: every field, each message's offset that of the record holding its
-# start code; bytes of a name that are not UTF-8 replaced.
+# start code; bytes of a name that are not UTF-8 replaced; the array closed
+# after a failed last file.
 cp a.rep $'json \xff'
-"$chat" --json -l a.rep missing $'json \xff' >out 2>/dev/null
+"$chat" --json -l a.rep $'json \xff' missing >out 2>/dev/null
 messages='[{"text": "gl hf", "offset": 333, "sent": true}, {"text": "go, go.", "offset": 453, "sent": true},
   {"text": "left open", "offset": 561, "sent": false}]'
 [ "$(jq -c . out)" = "$(jq -c . <<<"[{\"file\": \"a.rep\", \"ok\": true, \"messages\": $messages},
-  {\"file\": \"missing\", \"ok\": false, \"error\": \"No such file or directory\"},
-  {\"file\": \"json \ufffd\", \"ok\": true, \"messages\": $messages}]")" ] || fail "JSON: $(cat out)"
+  {\"file\": \"json \ufffd\", \"ok\": true, \"messages\": $messages},
+  {\"file\": \"missing\", \"ok\": false, \"error\": \"No such file or directory\"}]")" ] || fail "JSON: $(cat out)"
 
 # JSON Lines: a line per message as each file is read, a line per failure.
 jsonl() {
@@ -106,8 +107,15 @@ rss=text.rss in=big.rep expect 0 "==> b.rep <==${nl}B$nl$nl==> big.rep <==$nl$bi
   "" b.rep big.rep -
 expect 0 "${big,,}" "" -l big.rep
 rss=json.rss expect 0 "$(cat big.json)" "" --json big.rep
+# 30 MB of replay that is all chat, some 40 MB of messages: two such files, to
+# a pipe read late, are written as they are read, the one read ahead and the
+# one handed over alike, not held.
+"$gen" keys "$(printf '[A]%.0s' {1..1000})" -o dense1000.rep
+python3 -c 'd = open("dense1000.rep", "rb").read(); open("dense.rep", "wb").write(d[:273] + d[273:] * 830)'
+[ "$(/usr/bin/time -f %M -o dense.rss "$chat" dense.rep dense.rep | { sleep 1 && grep -c A; })" = 1660000 ] || fail dense
 if [ -z "$sanitized" ]; then  # AddressSanitizer keeps freed memory: its peaks say little
   [ "$(cat text.rss)" -lt 16384 ] || fail "text of a large chat: peak $(cat text.rss) KiB"
+  [ "$(cat dense.rss)" -lt 16384 ] || fail "two files of dense chat: peak $(cat dense.rss) KiB"
   [ "$(cat json.rss)" -lt $(($(cat text.rss) + 40000)) ] || fail "JSON of a large chat: peak $(cat json.rss) KiB"
 fi
 

@@ -1,0 +1,21 @@
+// The memory a chat's messages take while murvik-chat holds them, as it
+// counts it against its bounds.
+#ifndef MURVIK_CLI_HELD_BYTES_H_
+#define MURVIK_CLI_HELD_BYTES_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "extract/chat.h"
+
+namespace murvik {
+
+inline size_t HeldBytes(const std::vector<Message>& messages) {
+  size_t bytes = 0;
+  for (const Message& m : messages) bytes += sizeof m + m.text.size();
+  return bytes;
+}
+
+}  // namespace murvik
+
+#endif  // MURVIK_CLI_HELD_BYTES_H_

@@ -1,0 +1,70 @@
+// The JSON form: one array with an object per file. Written a file at a time
+// and each file's messages one at a time, in the layout of a two-space
+// indented dump, so that memory grows with the largest file's chat, not with
+// the output.
+#include <iterator>
+#include <string>
+
+#include "cli/output.h"
+
+namespace murvik {
+namespace {
+
+class JsonOutput final : public ChatOutput {
+ public:
+  explicit JsonOutput(std::FILE* out) : out_(out) {}
+
+  void BeginFile(const std::string& name) override {
+    name_ = name;
+    held_.clear();
+  }
+
+  // A file's messages are held until it was read: one that fails shows no
+  // messages, only its error.
+  void Add(std::vector<Message>& messages) override {
+    held_.insert(held_.end(), std::make_move_iterator(messages.begin()), std::make_move_iterator(messages.end()));
+  }
+
+  void EndFile(ChatResult& result) override {
+    std::fputs(first_file_ ? "[\n" : ",\n", out_);
+    first_file_ = false;
+    std::fprintf(out_, "  {\n    \"file\": %s,\n", JsonString(name_).c_str());
+    if (!result.status.ok()) {
+      std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }", JsonString(result.status.reason()).c_str());
+      held_.clear();
+      return;
+    }
+    std::fputs("    \"ok\": true,\n    \"messages\": [", out_);
+    first_message_ = true;
+    Write(held_);
+    Write(result.messages);
+    std::fputs(first_message_ ? "]\n  }" : "\n    ]\n  }", out_);
+    held_.clear();
+  }
+
+  void Finish() override { std::fputs(first_file_ ? "[]\n" : "\n]\n", out_); }
+
+ private:
+  void Write(const std::vector<Message>& messages) {
+    for (const Message& m : messages) {
+      std::fprintf(out_,
+                   "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
+                   "        \"sent\": %s\n      }",
+                   first_message_ ? "" : ",", JsonString(m.text).c_str(), static_cast<unsigned long long>(m.offset),
+                   m.sent ? "true" : "false");
+      first_message_ = false;
+    }
+  }
+
+  std::FILE* const out_;
+  std::string name_;
+  std::vector<Message> held_;  // the file's sent messages so far
+  bool first_file_ = true;
+  bool first_message_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<ChatOutput> MakeJsonOutput(std::FILE* out) { return std::make_unique<JsonOutput>(out); }
+
+}  // namespace murvik

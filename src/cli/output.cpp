@@ -1,0 +1,57 @@
+#include "cli/output.h"
+
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <utility>
+
+#include "cli/held_bytes.h"
+
+namespace murvik {
+
+std::unique_ptr<ChatOutput> MakeOutput(Form form, std::FILE* out, size_t files) {
+  switch (form) {
+    case Form::kJson:
+      return MakeJsonOutput(out);
+    case Form::kJsonLines:
+      return MakeJsonLinesOutput(out);
+    case Form::kText:
+      break;
+  }
+  return MakeTextOutput(out, files > 1);
+}
+
+std::string JsonString(const std::string& s) {
+  return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void StreamedOutput::BeginFile(const std::string& name) {
+  name_ = name;
+  held_.clear();
+  held_bytes_ = 0;
+  started_ = false;
+}
+
+void StreamedOutput::Add(std::vector<Message>& messages) {
+  held_bytes_ += HeldBytes(messages);
+  held_.insert(held_.end(), std::make_move_iterator(messages.begin()), std::make_move_iterator(messages.end()));
+  if (held_bytes_ > kHoldBytes) Flush();
+}
+
+void StreamedOutput::EndFile(ChatResult& result) {
+  if (result.status.ok()) {
+    Add(result.messages);
+    Flush();
+  } else {
+    Fail(result.status);
+  }
+}
+
+void StreamedOutput::Flush() {
+  if (!started_) Start(name_);
+  started_ = true;
+  Write(held_);
+  held_.clear();
+  held_bytes_ = 0;
+}
+
+}  // namespace murvik

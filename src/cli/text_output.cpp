@@ -1,0 +1,41 @@
+// The text form: a line per message; with several files, each file's chat
+// after a header naming it, and a blank line between files.
+#include <string>
+
+#include "cli/output.h"
+
+namespace murvik {
+namespace {
+
+class TextOutput final : public StreamedOutput {
+ public:
+  TextOutput(std::FILE* out, bool headers) : StreamedOutput(out), headers_(headers) {}
+
+ private:
+  void Start(const std::string& name) override {
+    if (headers_)
+      std::fprintf(out_, "%s==> %s <==\n", first_ ? "" : "\n", name == "-" ? "standard input" : name.c_str());
+    first_ = false;
+  }
+
+  void Write(const std::vector<Message>& messages) override {
+    for (const Message& m : messages) {
+      std::fwrite(m.text.data(), 1, m.text.size(), out_);
+      // An open message can only be the last; it gets a line break too.
+      if (m.sent || !m.text.empty()) std::fputc('\n', out_);
+    }
+  }
+
+  void Fail(const Status&) override {}  // the reason goes to standard error only
+
+  const bool headers_;
+  bool first_ = true;  // no file's chat was written yet
+};
+
+}  // namespace
+
+std::unique_ptr<ChatOutput> MakeTextOutput(std::FILE* out, bool headers) {
+  return std::make_unique<TextOutput>(out, headers);
+}
+
+}  // namespace murvik
