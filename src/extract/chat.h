@@ -1,9 +1,11 @@
-// Chat messages and the rules that build them from recorded keys.
+// Chat messages and the rules that build them from recorded keys, applied in
+// file order, or stretch by stretch and then joined.
 #ifndef MURVIK_EXTRACT_CHAT_H_
 #define MURVIK_EXTRACT_CHAT_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,62 +22,128 @@ struct Message {
   friend bool operator==(const Message&, const Message&) = default;
 };
 
-// Applies recorded keys, in file order, to the chat:
+// What a stretch of keys does to the chat, worked out without knowing what
+// came before it. Only a message open at the stretch's start changes what
+// its keys do, and only up to its first start or end key: before that
+// point characters and erasures act on the open message (with none open
+// they do nothing); a start key there opens a message only when none is
+// open (else the open one runs on with that message's keys); an end key
+// there sends the open one. From the first start or end key on, the rules
+// give the same messages either way. So a piece holds the keys before that
+// point as their net effect (erasures that reach past them, then the
+// characters that stay) and the messages from that point on, as if none
+// were open at the start. ChatJoin puts pieces together.
+struct ChatPiece {
+  enum class Lead : uint8_t {
+    kRunsOn,   // no start or end key: every key acts on a message open before
+    kEnded,    // an end key came first
+    kStarted,  // a start key came first: messages[0] opened there
+  };
+  Lead lead = Lead::kRunsOn;
+  uint64_t lead_erasures = 0;  // erasures before the first start or end key
+  std::string lead_text;       // that reach past the characters typed there
+  // When kStarted, the erasures that reach past the start of messages[0]
+  // (before its end): with a message open before, they act on that one.
+  uint64_t first_erasures = 0;
+  std::vector<Message> messages;  // as if no message were open at the start
+  bool open_at_end = false;       // the last of them is still open
+};
+
+// Applies recorded keys, given as their index in kKeyCodes, in file order:
 // - start opens a message unless one is open (then the message runs on);
 // - a character is appended to the open message;
 // - erase removes the open message's last character, if it has one;
 // - end sends the open message;
 // outside a message every key does nothing.
+// The characters of all messages held lie in one buffer, one message after
+// the other, so that a character costs a store and an add, with no branch on
+// whether a message is open. Built for a stretch (kUnknown), it also works
+// out what the keys do to a message open before them (see ChatPiece).
 class ChatBuilder {
  public:
-  // Applies `key`, found at byte `offset` of the replay.
-  void Apply(const KeyCode& key, uint64_t offset) {
-    switch (key.action) {
-      case KeyAction::kStart:
-        if (!open_) {
-          messages_.push_back(Message{{}, offset, false});
-          open_ = true;
-        }
-        break;
-      case KeyAction::kEnd:
-        if (open_) {
-          messages_.back().sent = true;
-          open_ = false;
-        }
-        break;
-      case KeyAction::kErase:
-        if (open_ && !messages_.back().text.empty()) messages_.back().text.pop_back();
-        break;
-      case KeyAction::kChar:
-        if (open_) messages_.back().text.push_back(key.ch);
-        break;
-      case KeyAction::kNone:
-        break;
-    }
+  enum class Before { kNothingOpen, kUnknown };
+  explicit ChatBuilder(Before before = Before::kNothingOpen) { Restart(before); }
+
+  // Forgets everything, keeping the buffer, and starts as given.
+  void Restart(Before before);
+
+  // Applies the keys that for_each_key(on_key) finds, calling
+  // on_key(offset, index) for each; it may find at most `keys` of them.
+  template <typename ForEachKey>
+  void ApplyAll(size_t keys, ForEachKey&& for_each_key) {
+    Reserve(keys);
+    char* const text = text_.get();
+    size_t pos = pos_, open = open_;
+    for_each_key([&](uint64_t offset, uint8_t key) {
+      if (key >= kFirstCharKey) [[likely]] {
+        text[pos] = kKeyCodes[key].ch;
+        pos += open;  // outside a message the character is overwritten later
+      } else {
+        pos_ = pos;
+        open_ = open;
+        ApplyControl(key, offset);
+        pos = pos_;
+        open = open_;
+      }
+    });
+    pos_ = pos;
+    open_ = open;
   }
 
-  // Messages so far, in order; only the last can still be open.
-  const std::vector<Message>& messages() const { return messages_; }
   // Hands over the messages no key can change any more: all of them but an
-  // open last one, which stays.
-  std::vector<Message> TakeFinished() {
-    std::vector<Message> finished;
-    finished.swap(messages_);
-    if (open_) {
-      messages_.push_back(std::move(finished.back()));
-      finished.pop_back();
-    }
-    return finished;
-  }
-  // Hands over every message held; the builder starts afresh.
-  std::vector<Message> TakeMessages() {
-    open_ = false;
-    return std::move(messages_);
-  }
+  // open last one, which stays. Not for a builder made for a stretch.
+  std::vector<Message> TakeFinished();
+  // Hands over every message held, and starts afresh with none open.
+  std::vector<Message> TakeMessages();
+  // What a builder made for a stretch found; it then starts afresh.
+  ChatPiece TakePiece();
+
+ private:
+  static constexpr uint8_t kFirstCharKey = 3;  // kKeyCodes: start, end, erase, then characters
+
+  struct Span {
+    uint64_t offset;  // of the start key
+    size_t begin;     // of its characters in text_; they run to the next one's
+    bool sent;
+  };
+
+  // Makes room for `keys` more characters.
+  void Reserve(size_t keys);
+  // Applies a start, end or erase key.
+  void ApplyControl(uint8_t key, uint64_t offset);
+  // Messages made from spans_[from, to).
+  std::vector<Message> MakeMessages(size_t from, size_t to) const;
+
+  std::unique_ptr<char[]> text_;
+  size_t capacity_ = 0;
+  size_t pos_ = 0;    // where the next character goes
+  size_t open_ = 0;   // 1 while a message (or the lead) is open, else 0
+  size_t begin_ = 0;  // where the open message's characters begin
+  std::vector<Span> spans_;
+  // A stretch's lead: keys before its first start or end key.
+  bool in_lead_ = false;
+  ChatPiece::Lead lead_ = ChatPiece::Lead::kRunsOn;
+  size_t lead_end_ = 0;  // the lead's characters are text_[0, lead_end_)
+  uint64_t lead_erasures_ = 0, first_erasures_ = 0;
+};
+
+static_assert(kKeyCodes[0].action == KeyAction::kStart && kKeyCodes[1].action == KeyAction::kEnd &&
+                  kKeyCodes[2].action == KeyAction::kErase && kKeyCodes[3].action == KeyAction::kChar,
+              "ChatBuilder tells the keys apart by their place in kKeyCodes");
+
+// Joins pieces in file order into the chat the keys make when applied in
+// that order.
+class ChatJoin {
+ public:
+  // Adds the next piece; its messages are moved out of it.
+  void Add(ChatPiece& piece);
+  // As ChatBuilder::TakeFinished and TakeMessages.
+  std::vector<Message> TakeFinished();
+  std::vector<Message> TakeMessages();
 
  private:
   std::vector<Message> messages_;
-  bool open_ = false;
+  bool open_ = false;  // the last message is open
 };
 
 // The chat as one text: each message's characters, and CR LF after each sent

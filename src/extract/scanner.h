@@ -67,6 +67,11 @@ inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_off
   for (; q < end; q += kRecordStride) LookUpPair(data, data_offset, q, on_key);
 }
 
+// Applies to `builder` the key codes that ForEachKey finds in `data`.
+inline void ApplyKeys(const unsigned char* data, size_t size, uint64_t data_offset, ChatBuilder& builder) {
+  builder.ApplyAll(size / kRecordStride + 1, [&](auto&& on_key) { ForEachKey(data, size, data_offset, on_key); });
+}
+
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
 // A pair split between two chunks is joined; a last pair missing its second
 // byte is never read. Keeps no pointer to the bytes it is given.
@@ -78,8 +83,6 @@ class ChatScanner {
 
   // Bytes fed so far.
   uint64_t bytes_fed() const { return fed_; }
-  // Messages found so far; the last may still be open.
-  const std::vector<Message>& messages() const { return builder_.messages(); }
   // The rules that build the messages, for taking finished ones early.
   ChatBuilder& builder() { return builder_; }
   // Hands the messages over; the scanner is spent afterwards.
@@ -90,43 +93,6 @@ class ChatScanner {
   unsigned char split_first_ = 0;  // first byte of a pair cut by a chunk end
   bool split_ = false;             // split_first_ holds a byte
   ChatBuilder builder_;
-};
-
-// The table codes found in one stretch of a replay, in file order, kept in
-// four bytes each so that a stretch whose every position is a code still
-// costs a third of its size. A stretch holds at most kMaxRecords positions.
-class KeyHits {
- public:
-  static constexpr uint64_t kMaxRecords = uint64_t{1} << 26;
-
-  struct Hit {
-    uint32_t record : 26;  // scan positions after the stretch's first one
-    uint32_t key : 6;      // index in kKeyCodes
-  };
-  static_assert(kKeyCodes.size() <= 64, "a key index must fit Hit::key");
-
-  // Empties the list for the stretch of bytes [begin, end), and makes room
-  // for a code at every position in it, so that the list never moves. Memory
-  // that no code uses is reserved but not touched.
-  void Reset(uint64_t begin, uint64_t end) {
-    first_ = FirstPairAtOrAfter(begin);
-    hits_.clear();
-    if (end > first_) hits_.reserve(static_cast<size_t>((end - first_) / kRecordStride + 1));
-  }
-  // Records the code `key` at scan position `offset`, which lies within
-  // kMaxRecords positions of the stretch's first one.
-  void Add(uint64_t offset, uint8_t key) {
-    hits_.push_back(Hit{static_cast<uint32_t>((offset - first_) / kRecordStride), key});
-  }
-
-  // Applies every hit, in order, to `builder`.
-  void ApplyTo(ChatBuilder& builder) const {
-    for (const Hit& h : hits_) builder.Apply(kKeyCodes[h.key], first_ + uint64_t{h.record} * kRecordStride);
-  }
-
- private:
-  uint64_t first_ = kFirstPairOffset;
-  std::vector<Hit> hits_;
 };
 
 }  // namespace murvik
