@@ -3,6 +3,7 @@
 #ifndef MURVIK_EXTRACT_CHAT_H_
 #define MURVIK_EXTRACT_CHAT_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,31 @@ struct ChatPiece {
   bool open_at_end = false;       // the last of them is still open
 };
 
+namespace chat_internal {
+
+inline constexpr uint8_t kFirstCharKey = 3;  // kKeyCodes: start, end, erase, then characters
+
+// What the pair in each cell of the lookup grid (see PairCell) does: the
+// character it types (0 if none), 1 if it types one, and its key index
+// (kNoKey for a pair that is no code).
+struct Step {
+  char ch = 0;
+  uint8_t advance = 0;
+  uint8_t key = kNoKey;
+};
+constexpr std::array<Step, 8 * 256> Steps() {
+  std::array<Step, 8 * 256> steps{};
+  for (size_t cell = 0; cell < steps.size(); ++cell) {
+    const uint8_t key = keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
+    steps[cell].key = key;
+    if (key != kNoKey && key >= kFirstCharKey) steps[cell] = Step{kKeyCodes[key].ch, 1, key};
+  }
+  return steps;
+}
+inline constexpr std::array<Step, 8 * 256> kSteps = Steps();
+
+}  // namespace chat_internal
+
 // Applies recorded keys, given as their index in kKeyCodes, in file order:
 // - start opens a message unless one is open (then the message runs on);
 // - a character is appended to the open message;
@@ -67,28 +93,46 @@ class ChatBuilder {
   // Forgets everything, keeping the buffer, and starts as given.
   void Restart(Before before);
 
-  // Applies the keys that for_each_key(on_key) finds, calling
-  // on_key(offset, index) for each; it may find at most `keys` of them.
-  template <typename ForEachKey>
-  void ApplyAll(size_t keys, ForEachKey&& for_each_key) {
-    Reserve(keys);
-    char* const text = text_.get();
-    size_t pos = pos_, open = open_;
-    for_each_key([&](uint64_t offset, uint8_t key) {
-      if (key >= kFirstCharKey) [[likely]] {
-        text[pos] = kKeyCodes[key].ch;
-        pos += open;  // outside a message the character is overwritten later
-      } else {
-        pos_ = pos;
-        open_ = open;
-        ApplyControl(key, offset);
-        pos = pos_;
-        open = open_;
+  // Applies keys through copies of the builder's state, which the compiler
+  // can keep in registers, and writes them back at its end. Room for `keys`
+  // keys is made first; no more may be applied.
+  class Run {
+   public:
+    Run(ChatBuilder& builder, size_t keys) : builder_(builder) {
+      builder.Reserve(keys);
+      text_ = builder.text_.get();
+      pos_ = builder.pos_;
+      open_ = builder.open_;
+    }
+    ~Run() {
+      builder_.pos_ = pos_;
+      builder_.open_ = open_;
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    // Applies the pair in grid cell `cell` (see PairCell), found at byte
+    // `offset`; a pair that is no code does nothing.
+    [[gnu::always_inline]] void Apply(uint16_t cell, uint64_t offset) {
+      const chat_internal::Step step = chat_internal::kSteps[cell];
+      // Every pair stores a character; only one typed in an open message
+      // moves on past it.
+      text_[pos_] = step.ch;
+      pos_ += open_ & step.advance;
+      if (step.key < chat_internal::kFirstCharKey) [[unlikely]] {
+        builder_.pos_ = pos_;
+        builder_.open_ = open_;
+        builder_.ApplyControl(step.key, offset);
+        pos_ = builder_.pos_;
+        open_ = builder_.open_;
       }
-    });
-    pos_ = pos;
-    open_ = open;
-  }
+    }
+
+   private:
+    ChatBuilder& builder_;
+    char* text_;
+    size_t pos_, open_;
+  };
 
   // Hands over the messages no key can change any more: all of them but an
   // open last one, which stays. Not for a builder made for a stretch.
@@ -99,8 +143,6 @@ class ChatBuilder {
   ChatPiece TakePiece();
 
  private:
-  static constexpr uint8_t kFirstCharKey = 3;  // kKeyCodes: start, end, erase, then characters
-
   struct Span {
     uint64_t offset;  // of the start key
     size_t begin;     // of its characters in text_; they run to the next one's

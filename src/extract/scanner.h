@@ -25,51 +25,43 @@ constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
   return kFirstPairOffset + records * kRecordStride;
 }
 
-namespace scanner_internal {
-
-// Looks up the pair at `pair`, within `data`, and calls on_key for a code.
-template <typename OnKey>
-[[gnu::always_inline]] inline void LookUpPair(const unsigned char* data, uint64_t data_offset,
-                                              const unsigned char* pair, OnKey& on_key) {
-  const uint8_t key = KeyIndex(pair[0], pair[1]);
-  if (key != kNoKey) [[unlikely]]
-    on_key(data_offset + static_cast<uint64_t>(pair - data), key);
-}
-
-}  // namespace scanner_internal
-
 // The one loop that reads pairs: `data` holds `size` bytes of the replay
-// starting at byte `data_offset`. For every scan position p whose pair (the
+// starting at byte `data_offset`. For the scan positions p whose pair (the
 // bytes at p and p + 1) lies wholly within `data`, in order, calls
-// on_key(p, index) when the pair is a table code, index being its place in
-// kKeyCodes. A pair cut by either end of `data` is not read.
+// on_key(p, cell), cell being the pair's PairCell: for every position that
+// holds a code, and for some that do not, as positions are ruled out four at
+// a time. A pair cut by either end of `data` is not read.
 template <typename OnKey>
-inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset, OnKey&& on_key) {
-  using scanner_internal::LookUpPair;
+[[gnu::always_inline]] inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset,
+                                              OnKey&& on_key) {
   if (size < 2) return;
   uint64_t p = FirstPairAtOrAfter(data_offset);
   const uint64_t last = data_offset + size - 1;  // a pair must start before it
   if (p >= last) return;
   const unsigned char* q = data + (p - data_offset);
   const unsigned char* const end = data + (last - data_offset);
+  const auto at = [data, data_offset](const unsigned char* pair) { return data_offset + uint64_t(pair - data); };
   // Four positions at a time: one test of their second bytes rules out
-  // nearly every group of four that holds no code, without a branch each.
+  // nearly every group of four that holds no code. A group that may hold one
+  // is looked up whole, without a branch per position (nearly every position
+  // may be a code), all four before on_key sees any, so that what on_key
+  // stores does not make the bytes be read again.
   constexpr uint64_t kGroup = 4 * kRecordStride;
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
     if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) | MayEndAKeyCode(q[2 * kRecordStride + 1]) |
         MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
-      LookUpPair(data, data_offset, q, on_key);
-      LookUpPair(data, data_offset, q + kRecordStride, on_key);
-      LookUpPair(data, data_offset, q + 2 * kRecordStride, on_key);
-      LookUpPair(data, data_offset, q + 3 * kRecordStride, on_key);
+      uint16_t cells[4];
+      for (int i = 0; i < 4; ++i) cells[i] = PairCell(q[i * kRecordStride], q[i * kRecordStride + 1]);
+      for (int i = 0; i < 4; ++i) on_key(at(q + i * kRecordStride), cells[i]);
     }
   }
-  for (; q < end; q += kRecordStride) LookUpPair(data, data_offset, q, on_key);
+  for (; q < end; q += kRecordStride) on_key(at(q), PairCell(q[0], q[1]));
 }
 
 // Applies to `builder` the key codes that ForEachKey finds in `data`.
 inline void ApplyKeys(const unsigned char* data, size_t size, uint64_t data_offset, ChatBuilder& builder) {
-  builder.ApplyAll(size / kRecordStride + 1, [&](auto&& on_key) { ForEachKey(data, size, data_offset, on_key); });
+  ChatBuilder::Run run(builder, size / kRecordStride + 1);
+  ForEachKey(data, size, data_offset, [&run](uint64_t offset, uint16_t cell) { run.Apply(cell, offset); });
 }
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
