@@ -4,20 +4,23 @@
 // scanner), sent and unsent alike, including those handed over early.
 // ExtractChat reads the replay from a memory file, with one thread or two
 // (its chunks, its stretches and their pieces joined), and
-// ExtractChatFromStream from a pipe.
+// ExtractChatFromStream from a pipe. And, as it is cheap, the replay cut into
+// pieces in memory, joined, at every stretch size from 12 to 48 bytes (1 to 4
+// records), so that each input puts every key at a stretch's start.
 //
 // The input is the replay itself. Its first bytes, which the scan never reads
 // (it starts at offset 273), also say how to read it: byte 0 the chunk size
-// (1 to 256 bytes), byte 1 the stretch size (1 to 766 bytes), byte 2 the
-// length from which a file is read by two threads (0 to 4,080 bytes, in
-// steps of 16), byte 3 whether it comes from a pipe (bit 0) and whether sent
-// messages are handed over early (bit 1). So every replay, generated or
-// mutated, is an input.
+// (1 to 256 bytes), byte 1 the stretch size (1 to 64 bytes: a few records,
+// so that a replay makes many stretches), byte 2 whether a file is read by
+// two threads (below 200) or one, byte 3 whether the replay comes from a pipe
+// (bit 0) and whether sent messages are handed over early (bit 1). So every
+// replay, generated or mutated, is an input.
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "extract/extract.h"
+#include "extract/scanner.h"
 
 namespace {
 
@@ -98,6 +102,28 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
   close(fd);
 }
 
+}  // namespace
+
+// The messages that pieces of `stretch` bytes, each worked out on its own,
+// give when joined in order: those handed over after each piece, then the
+// rest.
+std::vector<Message> JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
+  murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
+  murvik::ChatJoin chat;
+  std::vector<Message> messages;
+  for (uint64_t at = 0; at < size; at += stretch) {
+    const uint64_t n = std::min<uint64_t>(stretch, size - at);
+    murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
+    murvik::ChatPiece piece = builder.TakePiece();
+    chat.Add(piece);
+    for (Message& m : chat.TakeFinished()) messages.push_back(std::move(m));
+  }
+  for (Message& m : chat.TakeMessages()) messages.push_back(std::move(m));
+  return messages;
+}
+
+namespace {
+
 uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? data[i] : 0; }
 
 }  // namespace
@@ -105,8 +131,8 @@ uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? d
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   murvik::ExtractOptions options;
   options.chunk_size = 1 + Choice(data, size, 0);
-  options.stretch_size = 1 + 3 * uint64_t{Choice(data, size, 1)};
-  options.parallel_from = 16 * uint64_t{Choice(data, size, 2)};
+  options.stretch_size = 1 + Choice(data, size, 1) % 64;
+  options.parallel_from = Choice(data, size, 2) < 200 ? 0 : UINT64_MAX;
   const bool from_pipe = Choice(data, size, 3) & 1;
   std::vector<Message> messages;  // handed over early, then the rest
   if (Choice(data, size, 3) & 2)
@@ -137,6 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(result.status.ok() == (size > 0), "the read failed, or an empty replay did not");
   Check(messages == reference, "the messages read differ from the reference");
   Check(murvik::ChatText(messages) == ReferenceText(reference), "chat text differs from the reference");
+  for (uint64_t stretch = 12; stretch <= 48; ++stretch)
+    Check(JoinedPieces(data, size, stretch) == reference, "pieces joined differ from the reference");
   for (size_t i = 1; i < progress.size(); ++i) Check(progress[i - 1] <= progress[i], "progress went back");
   Check(size == 0 || (!progress.empty() && progress.back() == size), "progress did not end at the length");
   return 0;

@@ -5,7 +5,6 @@
 // erasures, start and end keys straddle every boundary.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +15,7 @@
 #include "replay_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+std::vector<murvik::Message> JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch);
 
 namespace murvik {
 namespace {
@@ -44,7 +44,7 @@ TEST(ChatProperty, HoldsForGeneratedReplays) {
   }
 }
 
-// Read from a file by two threads in stretches of 70 bytes, chunks of 200,
+// Read from a file by two threads in stretches of 24 bytes, chunks of 200,
 // handing over early; and from a pipe in chunks of 256.
 TEST(ChatProperty, HoldsForEveryPairOfBytes) {
   std::string bytes = EveryPairOfBytes();
@@ -61,25 +61,6 @@ TEST(ChatProperty, HoldsForTheSavedRegressions) {
   }
 }
 
-// The messages that pieces of `stretch` bytes, each worked out on its own,
-// give when joined in order: those handed over after each piece, then the
-// rest.
-std::vector<Message> Joined(const std::string& bytes, uint64_t stretch) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  ChatBuilder builder(ChatBuilder::Before::kUnknown);
-  ChatJoin chat;
-  std::vector<Message> messages;
-  for (uint64_t at = 0; at < bytes.size(); at += stretch) {
-    const uint64_t n = std::min<uint64_t>(stretch, bytes.size() - at);
-    ApplyKeys(data + at, n + (at + n < bytes.size() ? 1 : 0), at, builder);  // one byte past, as reads take
-    ChatPiece piece = builder.TakePiece();
-    chat.Add(piece);
-    for (Message& m : chat.TakeFinished()) messages.push_back(std::move(m));
-  }
-  for (Message& m : chat.TakeMessages()) messages.push_back(std::move(m));
-  return messages;
-}
-
 // Stretches of 1 byte (most hold no code), of one record (a stretch that is
 // a single erase, start or end), a little over one, and longer; messages open
 // across many of them in the chat replays. The worst case ends with a message
@@ -94,7 +75,9 @@ TEST(ChatJoin, GivesWhatTheRulesGiveInFileOrder) {
     const std::vector<Message> expected = whole.TakeMessages();
     for (uint64_t stretch : {1, 5, 12, 13, 25, 100, 4096}) {
       if (bytes.size() > 100000 && stretch < 12) continue;  // slow; the small replays cover it
-      ASSERT_EQ(Joined(bytes, stretch), expected) << "stretch " << stretch << ", replay of " << bytes.size();
+      const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+      ASSERT_EQ(JoinedPieces(data, bytes.size(), stretch), expected)
+          << "stretch " << stretch << ", replay of " << bytes.size();
     }
   }
 }
