@@ -54,24 +54,22 @@ namespace chat_internal {
 
 inline constexpr uint8_t kFirstCharKey = 3;  // kKeyCodes: start, end, erase, then characters
 
-// What the pair in each cell of the lookup grid (see PairCell) does: the
-// character it types (0 if none), 1 if it types one, and its key index
-// (kNoKey for a pair that is no code).
-struct Step {
-  char ch = 0;
-  uint8_t advance = 0;
-  uint8_t key = kNoKey;
-};
-constexpr std::array<Step, 8 * 256> Steps() {
-  std::array<Step, 8 * 256> steps{};
+// What the pair in each cell of the lookup grid (see PairCell) does, in one
+// word: the character it types in bits 0-7 (0 if none), bit 8 set if it
+// types one, bit 9 set for a start, end or erase key, and its key index in
+// bits 16-23 (kNoKey for a pair that is no code).
+inline constexpr uint32_t kTypes = 1u << 8, kControl = 1u << 9;
+constexpr std::array<uint32_t, 8 * 256> Steps() {
+  std::array<uint32_t, 8 * 256> steps{};
   for (size_t cell = 0; cell < steps.size(); ++cell) {
     const uint8_t key = keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
-    steps[cell].key = key;
-    if (key != kNoKey && key >= kFirstCharKey) steps[cell] = Step{kKeyCodes[key].ch, 1, key};
+    steps[cell] = uint32_t{key} << 16;
+    if (key < kFirstCharKey) steps[cell] |= kControl;
+    if (key != kNoKey && key >= kFirstCharKey) steps[cell] |= kTypes | static_cast<uint8_t>(kKeyCodes[key].ch);
   }
   return steps;
 }
-inline constexpr std::array<Step, 8 * 256> kSteps = Steps();
+inline constexpr std::array<uint32_t, 8 * 256> kSteps = Steps();
 
 }  // namespace chat_internal
 
@@ -114,15 +112,15 @@ class ChatBuilder {
     // Applies the pair in grid cell `cell` (see PairCell), found at byte
     // `offset`; a pair that is no code does nothing.
     [[gnu::always_inline]] void Apply(uint16_t cell, uint64_t offset) {
-      const chat_internal::Step step = chat_internal::kSteps[cell];
+      const uint32_t step = chat_internal::kSteps[cell];
       // Every pair stores a character; only one typed in an open message
-      // moves on past it.
-      text_[pos_] = step.ch;
-      pos_ += open_ & step.advance;
-      if (step.key < chat_internal::kFirstCharKey) [[unlikely]] {
+      // moves on past it (open_ is 0 or 1).
+      text_[pos_] = static_cast<char>(step);
+      pos_ += open_ & (step >> 8);
+      if (step & chat_internal::kControl) [[unlikely]] {
         builder_.pos_ = pos_;
         builder_.open_ = open_;
-        builder_.ApplyControl(step.key, offset);
+        builder_.ApplyControl(static_cast<uint8_t>(step >> 16), offset);
         pos_ = builder_.pos_;
         open_ = builder_.open_;
       }

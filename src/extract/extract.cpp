@@ -1,12 +1,13 @@
 // An extraction: open the file (file_read.h), then scan it. A large regular
 // file is read by two threads, stretch by stretch, its pieces joined in file
-// order (two_threads.h); a small one, a stream, or a file on a machine with
-// one core is read by this thread alone, chunk by chunk through one reused
-// buffer, the message rules applied as it goes. Either way sent messages are
-// handed over and progress reported as the reading goes on.
+// order (two_threads.h). A small one, a stream, or a file when this process
+// may run on one core only is read by this thread alone, chunk by chunk
+// through one reused buffer, the message rules applied as it goes. Either
+// way sent messages are handed over and progress reported as it goes on.
 #include "extract/extract.h"
 
 #include <errno.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <optional>
@@ -20,6 +21,15 @@ namespace murvik {
 namespace {
 
 ChatResult Failure(Status status) { return ChatResult{std::move(status), {}}; }
+
+// Whether this process may run on more than one core: not when the machine
+// has one, nor when it is held to one (taskset, a cgroup's cpuset), where a
+// second thread would only take turns with the first.
+bool MayRunOnSeveralCores() {
+  cpu_set_t cpus;
+  if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return CPU_COUNT(&cpus) > 1;
+  return std::thread::hardware_concurrency() != 1;
+}
 
 // Reads `fd` from where it stands through one reused buffer into a scanner,
 // until `length` bytes were read or, with no length, until end of input.
@@ -56,7 +66,7 @@ ChatResult ExtractChat(const std::string& path, const ExtractOptions& options) {
   ReplayFile file;
   if (Status s = file.Open(path); !s.ok()) return Failure(std::move(s));
   const uint64_t length = file.length();
-  if (length >= options.parallel_from && std::thread::hardware_concurrency() != 1) {
+  if (length >= options.parallel_from && MayRunOnSeveralCores()) {
     if (std::optional<ChatResult> result = ExtractInTwoThreads(file.fd(), length, options)) return std::move(*result);
   }
   return ScanInOneThread(file.fd(), &length, options);

@@ -50,9 +50,13 @@ template <typename OnKey>
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
     if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) | MayEndAKeyCode(q[2 * kRecordStride + 1]) |
         MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
-      uint16_t cells[4];
-      for (int i = 0; i < 4; ++i) cells[i] = PairCell(q[i * kRecordStride], q[i * kRecordStride + 1]);
-      for (int i = 0; i < 4; ++i) on_key(at(q + i * kRecordStride), cells[i]);
+      const unsigned char *q1 = q + kRecordStride, *q2 = q1 + kRecordStride, *q3 = q2 + kRecordStride;
+      const uint16_t c0 = PairCell(q[0], q[1]), c1 = PairCell(q1[0], q1[1]), c2 = PairCell(q2[0], q2[1]),
+                     c3 = PairCell(q3[0], q3[1]);
+      on_key(at(q), c0);
+      on_key(at(q1), c1);
+      on_key(at(q2), c2);
+      on_key(at(q3), c3);
     }
   }
   for (; q < end; q += kRecordStride) on_key(at(q), PairCell(q[0], q[1]));
