@@ -25,15 +25,13 @@ struct Message {
 
 // What a stretch of keys does to the chat, worked out without knowing what
 // came before it. Only a message open at the stretch's start changes what
-// its keys do, and only up to its first start or end key: before that
-// point characters and erasures act on the open message (with none open
-// they do nothing); a start key there opens a message only when none is
-// open (else the open one runs on with that message's keys); an end key
-// there sends the open one. From the first start or end key on, the rules
-// give the same messages either way. So a piece holds the keys before that
-// point as their net effect (erasures that reach past them, then the
-// characters that stay) and the messages from that point on, as if none
-// were open at the start. ChatJoin puts pieces together.
+// its keys do, and only up to its first start or end key: before that point
+// (the lead) characters and erasures act on the open message, and with none
+// open do nothing; a first start key opens a message only when none is open
+// (else the open one runs on with that message's keys); a first end key
+// sends the open one. From that key on, the rules give the same messages
+// either way. So a piece holds the lead's net effect and the messages from
+// that key on, as if none were open before. ChatJoin puts pieces together.
 struct ChatPiece {
   enum class Lead : uint8_t {
     kRunsOn,   // no start or end key: every key acts on a message open before
@@ -41,12 +39,12 @@ struct ChatPiece {
     kStarted,  // a start key came first: messages[0] opened there
   };
   Lead lead = Lead::kRunsOn;
-  uint64_t lead_erasures = 0;  // erasures before the first start or end key
-  std::string lead_text;       // that reach past the characters typed there
+  uint64_t lead_erasures = 0;  // the lead's erasures that reach past its characters
+  std::string lead_text;       // the lead's characters that stay
   // When kStarted, the erasures that reach past the start of messages[0]
   // (before its end): with a message open before, they act on that one.
   uint64_t first_erasures = 0;
-  std::vector<Message> messages;  // as if no message were open at the start
+  std::vector<Message> messages;  // as if no message were open before
   bool open_at_end = false;       // the last of them is still open
 };
 
@@ -73,7 +71,7 @@ inline constexpr std::array<uint32_t, 8 * 256> kSteps = Steps();
 
 }  // namespace chat_internal
 
-// Applies recorded keys, given as their index in kKeyCodes, in file order:
+// Applies recorded keys (through a Run), in file order:
 // - start opens a message unless one is open (then the message runs on);
 // - a character is appended to the open message;
 // - erase removes the open message's last character, if it has one;

@@ -1,7 +1,6 @@
-// ExtractChat's read paths on real files: one thread, and stretches read by
-// two threads; sent messages handed over early; a file that changes while it
-// is read. The oracle is ChatScanner fed the whole file at once, which the
-// fuzz property pins to a plain reference scan.
+// ExtractChat on real files, one thread and two: a file that changes while
+// it is read, progress and stopping. That every read path finds the right
+// messages is the fuzz property's (chat_property_test.cpp).
 #include "extract/extract.h"
 
 #include <gtest/gtest.h>
@@ -58,29 +57,6 @@ ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const s
   handed.insert(handed.end(), r.messages.begin(), r.messages.end());
   r.messages = std::move(handed);
   return r;
-}
-
-// Stretches of 100 to 400 bytes put the boundary between the threads at every
-// place relative to a pair, on both threads' sides; chunks of 1 and 13 bytes
-// cut within stretches at every place too.
-TEST(ExtractChat, EveryReadPathFindsTheWholeScansMessages) {
-  // Every position a code, with a start and a character in the file's last
-  // two bytes, or with the last pair cut in two; chat between noise.
-  const std::string start_and_a = ReplayWriter().Start().Type("A").Take().substr(273, 14);
-  for (const std::string& bytes :
-       {SynthesizedReplay("worst", 273 + 12 * 60, 1) + start_and_a, SynthesizedReplay("worst", 273 + 12 * 60 + 1, 2),
-        SynthesizedReplay("chat", 1001, 3)}) {
-    const std::string path = Write(bytes);
-    const std::vector<Message> expected = WholeScan(bytes);
-    for (uint64_t stretch = 0; stretch <= 400; stretch += stretch < 13 || stretch >= 100 ? 1 : 87) {
-      for (size_t chunk : {size_t{1}, size_t{13}, size_t{1} << 20}) {
-        if (chunk == 1 && stretch % 5 != 0) continue;  // slow; a sample suffices
-        const ChatResult r = ExtractHandingOver(path, Reading(stretch, chunk));
-        ASSERT_TRUE(r.status.ok()) << r.status.reason();
-        ASSERT_EQ(r.messages, expected) << "stretch " << stretch << ", chunk " << chunk;
-      }
-    }
-  }
 }
 
 // The length is taken when the file is opened: bytes added later are not
