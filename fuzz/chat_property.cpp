@@ -5,8 +5,9 @@
 // ExtractChat reads the replay from a memory file, with one thread or two
 // (its chunks, its stretches and their pieces joined), and
 // ExtractChatFromStream from a pipe. And, as it is cheap, the replay cut into
-// pieces in memory, joined, at every stretch size from 12 to 48 bytes (1 to 4
-// records), so that each input puts every key at a stretch's start.
+// pieces in memory and joined, in stretches of one record, of one and a
+// byte, of two, and so on, so that each input puts keys at stretches' starts
+// in several ways.
 //
 // The input is the replay itself. Its first bytes, which the scan never reads
 // (it starts at offset 273), also say how to read it: byte 0 the chunk size
@@ -163,8 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(result.status.ok() == (size > 0), "the read failed, or an empty replay did not");
   Check(messages == reference, "the messages read differ from the reference");
   Check(murvik::ChatText(messages) == ReferenceText(reference), "chat text differs from the reference");
-  for (uint64_t stretch = 12; stretch <= 48; ++stretch)
+  for (uint64_t stretch : {12, 13, 24, 25, 37}) {
+    if (size > 65536) break;  // a large replay, made by a test, is read as a user's only
     Check(JoinedPieces(data, size, stretch) == reference, "pieces joined differ from the reference");
+  }
   for (size_t i = 1; i < progress.size(); ++i) Check(progress[i - 1] <= progress[i], "progress went back");
   Check(size == 0 || (!progress.empty() && progress.back() == size), "progress did not end at the length");
   return 0;
