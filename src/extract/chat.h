@@ -109,7 +109,7 @@ class ChatBuilder {
 
     // Applies the pair in grid cell `cell` (see PairCell), found at byte
     // `offset`; a pair that is no code does nothing.
-    [[gnu::always_inline]] void Apply(uint16_t cell, uint64_t offset) {
+    [[gnu::always_inline]] void Apply(uint32_t cell, uint64_t offset) {
       const uint32_t step = chat_internal::kSteps[cell];
       // Every pair stores a character; only one typed in an open message
       // moves on past it (open_ is 0 or 1).

@@ -82,6 +82,7 @@ inline constexpr std::array<uint8_t, 6> kSecondBytes = {0x03, 0x20, 0x21, 0x22, 
 
 struct Grid {
   std::array<uint8_t, 256> row_of_second{};
+  std::array<uint16_t, 256> cell_base{};  // (row & 7) * 256, row 7 for none
   std::array<std::array<uint8_t, 256>, 8> key{};
 };
 
@@ -91,6 +92,7 @@ constexpr Grid BuildGrid() {
   for (auto& row : g.key)
     for (auto& k : row) k = kNoKey;
   for (uint8_t r = 0; r < kSecondBytes.size(); ++r) g.row_of_second[kSecondBytes[r]] = r;
+  for (int b = 0; b < 256; ++b) g.cell_base[b] = static_cast<uint16_t>((g.row_of_second[b] & 7) << 8);
   for (uint8_t i = 0; i < kKeyCodes.size(); ++i) {
     const KeyCode& k = kKeyCodes[i];
     g.key[g.row_of_second[k.second]][k.first] = i;
@@ -106,25 +108,23 @@ constexpr bool TableFitsGrid() {
   return true;
 }
 static_assert(TableFitsGrid(), "every key code must fit the lookup grid");
+static_assert(kSecondBytes.size() < 7, "row 7 means no row (see CellBase)");
 static_assert(kKeyCodes.size() < kNoKey, "a key index must not be kNoKey");
 
 }  // namespace keycodes_internal
 
-// 0 when no code has `second` as its second byte, 1 otherwise: 1 for only 6
-// of the 256 byte values, so this rules out nearly every pair at one look.
-// Being a number, it can be or-ed over several pairs with one branch.
-inline uint8_t MayEndAKeyCode(uint8_t second) {
-  return keycodes_internal::kGrid.row_of_second[second] != keycodes_internal::kNoRow ? 1 : 0;
-}
-
 // The pair's cell in the lookup grid: its row times 256 plus its first byte.
-// Any table of 8 x 256 entries made from kGrid can be indexed by it.
-inline uint16_t PairCell(uint8_t first, uint8_t second) {
-  return static_cast<uint16_t>((keycodes_internal::kGrid.row_of_second[second] & 7) << 8 | first);
-}
+// Any table of 8 x 256 entries made from kGrid can be indexed by it. The
+// row part alone (CellBase of the second byte) is kNoCellBase for every
+// second byte no code has; as row 7 is the only one with all three bits set,
+// the and of several is kNoCellBase only when each is, which rules out
+// several pairs at one look.
+inline constexpr uint32_t kNoCellBase = 7 << 8;
+inline uint32_t CellBase(uint8_t second) { return keycodes_internal::kGrid.cell_base[second]; }
+inline uint32_t PairCell(uint8_t first, uint8_t second) { return CellBase(second) | first; }
 
 inline uint8_t KeyIndex(uint8_t first, uint8_t second) {
-  const uint16_t cell = PairCell(first, second);
+  const uint32_t cell = PairCell(first, second);
   return keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
 }
 

@@ -48,11 +48,10 @@ template <typename OnKey>
   // stores does not make the bytes be read again.
   constexpr uint64_t kGroup = 4 * kRecordStride;
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
-    if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) | MayEndAKeyCode(q[2 * kRecordStride + 1]) |
-        MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
-      const unsigned char *q1 = q + kRecordStride, *q2 = q1 + kRecordStride, *q3 = q2 + kRecordStride;
-      const uint16_t c0 = PairCell(q[0], q[1]), c1 = PairCell(q1[0], q1[1]), c2 = PairCell(q2[0], q2[1]),
-                     c3 = PairCell(q3[0], q3[1]);
+    const unsigned char *q1 = q + kRecordStride, *q2 = q1 + kRecordStride, *q3 = q2 + kRecordStride;
+    const uint32_t b0 = CellBase(q[1]), b1 = CellBase(q1[1]), b2 = CellBase(q2[1]), b3 = CellBase(q3[1]);
+    if ((b0 & b1 & b2 & b3) != kNoCellBase) [[unlikely]] {
+      const uint32_t c0 = b0 | q[0], c1 = b1 | q1[0], c2 = b2 | q2[0], c3 = b3 | q3[0];
       on_key(at(q), c0);
       on_key(at(q1), c1);
       on_key(at(q2), c2);
@@ -65,7 +64,7 @@ template <typename OnKey>
 // Applies to `builder` the key codes that ForEachKey finds in `data`.
 inline void ApplyKeys(const unsigned char* data, size_t size, uint64_t data_offset, ChatBuilder& builder) {
   ChatBuilder::Run run(builder, size / kRecordStride + 1);
-  ForEachKey(data, size, data_offset, [&run](uint64_t offset, uint16_t cell) { run.Apply(cell, offset); });
+  ForEachKey(data, size, data_offset, [&run](uint64_t offset, uint32_t cell) { run.Apply(cell, offset); });
 }
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
