@@ -29,12 +29,6 @@ std::string Write(const std::string& bytes) {
   return file.path;
 }
 
-std::vector<Message> WholeScan(const std::string& bytes) {
-  ChatScanner scanner;
-  scanner.Feed(bytes);
-  return scanner.TakeMessages();
-}
-
 // Reads with two threads from the first byte (or one, for a stretch of 0), in
 // stretches of `stretch` bytes read `chunk` bytes at a time.
 ExtractOptions Reading(uint64_t stretch, size_t chunk) {
@@ -63,11 +57,14 @@ ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const s
 // read, and a file cut short meanwhile fails rather than give part of a chat.
 TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
+  ChatScanner whole;
+  whole.Feed(bytes);
+  const std::vector<Message> expected = whole.TakeMessages();
   for (const ExtractOptions& reading : {Reading(0, 300), Reading(1000, 300)}) {
     const std::string path = Write(bytes);
     ChatResult r = ExtractHandingOver(path, reading, [&] { std::ofstream(path, std::ios::app) << bytes; });
     EXPECT_TRUE(r.status.ok()) << r.status.reason();
-    EXPECT_EQ(r.messages, WholeScan(bytes));
+    EXPECT_EQ(r.messages, expected);
     r = ExtractHandingOver(path, reading, [&] { ASSERT_EQ(truncate(path.c_str(), 1000), 0); });
     EXPECT_EQ(r.status.reason(), "file shrank while being read");
   }
