@@ -41,27 +41,29 @@ void BM_ChatScanner(benchmark::State& state, const std::string& kind) {
     ChatScanner scanner;
     for (size_t at = 0; at < bytes.size(); at += kChunk)
       scanner.Feed(Data(bytes) + at, std::min(kChunk, bytes.size() - at));
-    benchmark::DoNotOptimize(scanner.messages().data());
+    benchmark::DoNotOptimize(scanner.TakeMessages().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
-// The two-thread path's work, on one thread: codes recorded per stretch,
-// then the rules run over them.
-void BM_KeyHits(benchmark::State& state, const std::string& kind) {
+// The two-thread path's work, on one thread: a piece per stretch, joined.
+void BM_Pieces(benchmark::State& state, const std::string& kind) {
   const std::string& bytes = Replay(kind);
-  KeyHits hits;
+  ChatBuilder builder(ChatBuilder::Before::kUnknown);
   for (auto _ : state) {
-    ChatBuilder builder;
+    ChatJoin chat;
     for (size_t at = 0; at < bytes.size(); at += kStretch) {
       const size_t end = std::min(at + kStretch, bytes.size());
-      hits.Reset(at, end);
-      // One byte past the stretch, as the reads take it.
-      const size_t size = end - at + (end < bytes.size() ? 1 : 0);
-      ForEachKey(Data(bytes) + at, size, at, [&hits](uint64_t offset, uint8_t key) { hits.Add(offset, key); });
-      hits.ApplyTo(builder);
+      for (size_t c = at; c < end; c += kChunk) {
+        // One byte past the chunk, as the reads take it.
+        const size_t n = std::min(kChunk, end - c);
+        ApplyKeys(Data(bytes) + c, n + (c + n < bytes.size() ? 1 : 0), c, builder);
+      }
+      ChatPiece piece = builder.TakePiece();
+      chat.Add(piece);
+      benchmark::DoNotOptimize(chat.TakeFinished().data());
     }
-    benchmark::DoNotOptimize(builder.messages().data());
+    benchmark::DoNotOptimize(chat.TakeMessages().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
@@ -69,9 +71,9 @@ void BM_KeyHits(benchmark::State& state, const std::string& kind) {
 BENCHMARK_CAPTURE(BM_ChatScanner, noise, std::string("noise"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChatScanner, chat, std::string("chat"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ChatScanner, worst, std::string("worst"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_KeyHits, noise, std::string("noise"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_KeyHits, chat, std::string("chat"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_KeyHits, worst, std::string("worst"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Pieces, noise, std::string("noise"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Pieces, chat, std::string("chat"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Pieces, worst, std::string("worst"))->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace murvik

@@ -1,14 +1,25 @@
-// The property the fuzzer checks: however a replay's bytes are cut into
-// chunks, ChatScanner finds the same messages as when it is fed them in one
-// piece, and both agree with a plain reference scan written here from the
-// rules alone (its own copy of the key-code table, no code shared with the
-// scanner).
+// The property the fuzzer checks: every way a user's replay is read finds
+// the messages that a plain reference scan written here from the rules alone
+// finds (its own copy of the key-code table, no code shared with the
+// scanner), sent and unsent alike, including those handed over early.
+// ExtractChat reads the replay from a memory file, with one thread or two
+// (its chunks, its stretches and their pieces joined), and
+// ExtractChatFromStream from a pipe. And, as it is cheap, the replay cut into
+// pieces in memory and joined, in stretches of one record, of one and a
+// byte, of two, and so on, so that each input puts keys at stretches' starts
+// in several ways.
 //
 // The input is the replay itself. Its first bytes, which the scan never reads
-// (it starts at offset 273), also say how to cut it: the low five bits of
-// byte 0 give a count n, and bytes 1 to n are chunk sizes (0 feeds an empty
-// chunk), used in turn until the replay is fed. So every replay, generated or
-// mutated, is an input.
+// (it starts at offset 273), also say how to read it: byte 0 the chunk size
+// (1 to 256 bytes), byte 1 the stretch size (1 to 64 bytes: a few records,
+// so that a replay makes many stretches), byte 2 whether a file is read by
+// two threads (below 200) or one, byte 3 whether the replay comes from a pipe
+// (bit 0) and whether sent messages are handed over early (bit 1). So every
+// replay, generated or mutated, is an input.
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -17,9 +28,10 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "extract/chat.h"
+#include "extract/extract.h"
 #include "extract/scanner.h"
 
 namespace {
@@ -80,28 +92,83 @@ void Check(bool holds, const char* what) {
   std::abort();
 }
 
+// Writes all of `data` to `fd`, then closes it.
+void WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    Check(n > 0, "writing the input failed");
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  close(fd);
+}
+
+}  // namespace
+
+// The messages that pieces of `stretch` bytes, each worked out on its own,
+// give when joined in order: those handed over after each piece, then the
+// rest.
+std::vector<Message> JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
+  murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
+  murvik::ChatJoin chat;
+  std::vector<Message> messages;
+  for (uint64_t at = 0; at < size; at += stretch) {
+    const uint64_t n = std::min<uint64_t>(stretch, size - at);
+    murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
+    murvik::ChatPiece piece = builder.TakePiece();
+    chat.Add(piece);
+    for (Message& m : chat.TakeFinished()) messages.push_back(std::move(m));
+  }
+  for (Message& m : chat.TakeMessages()) messages.push_back(std::move(m));
+  return messages;
+}
+
+namespace {
+
+uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? data[i] : 0; }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const size_t count = size == 0 ? 0 : data[0] & 0x1F;
-  murvik::ChatScanner chunked;
-  size_t at = 0;
-  size_t idle = 0;  // sizes in a row that fed nothing: all of them means all are 0
-  for (size_t i = 0; at < size; ++i) {
-    size_t n = size - at;
-    if (count > 0 && count < size && idle < count) n = std::min<size_t>(data[1 + i % count], n);
-    chunked.Feed(data + at, n);
-    idle = n == 0 ? idle + 1 : 0;
-    at += n;
+  murvik::ExtractOptions options;
+  options.chunk_size = 1 + Choice(data, size, 0);
+  options.stretch_size = 1 + Choice(data, size, 1) % 64;
+  options.parallel_from = Choice(data, size, 2) < 200 ? 0 : UINT64_MAX;
+  const bool from_pipe = Choice(data, size, 3) & 1;
+  std::vector<Message> messages;  // handed over early, then the rest
+  if (Choice(data, size, 3) & 2)
+    options.on_sent = [&messages](std::vector<Message>& sent) {
+      messages.insert(messages.end(), sent.begin(), sent.end());
+    };
+  std::vector<uint64_t> progress;
+  options.on_progress = [&progress](uint64_t done) { return progress.push_back(done), true; };
+
+  murvik::ChatResult result;
+  int fds[2];
+  if (from_pipe) {
+    Check(pipe2(fds, O_CLOEXEC) == 0, "no pipe");
+    std::thread writer(WriteAll, fds[1], data, size);
+    result = murvik::ExtractChatFromStream(fds[0], options);
+    writer.join();
+    close(fds[0]);
+  } else {
+    const int fd = memfd_create("replay", MFD_CLOEXEC);
+    Check(fd >= 0, "no memory file");
+    WriteAll(dup(fd), data, size);
+    result = murvik::ExtractChat("/proc/self/fd/" + std::to_string(fd), options);
+    close(fd);
   }
-  murvik::ChatScanner whole;
-  whole.Feed(data, size);
+  messages.insert(messages.end(), result.messages.begin(), result.messages.end());
+
   const std::vector<Message> reference = ReferenceScan(data, size);
-  const std::vector<Message> from_chunks = chunked.TakeMessages();
-  const std::vector<Message> from_whole = whole.TakeMessages();
-  Check(chunked.bytes_fed() == size, "chunks fed and bytes counted differ");
-  Check(from_whole == reference, "one-chunk scan differs from the reference");
-  Check(from_chunks == reference, "chunked scan differs from the reference");
-  Check(murvik::ChatText(from_chunks) == ReferenceText(reference), "chat text differs from the reference");
+  Check(result.status.ok() == (size > 0), "the read failed, or an empty replay did not");
+  Check(messages == reference, "the messages read differ from the reference");
+  Check(murvik::ChatText(messages) == ReferenceText(reference), "chat text differs from the reference");
+  for (uint64_t stretch : {12, 13, 24, 25, 37}) {
+    if (size > 65536) break;  // a large replay, made by a test, is read as a user's only
+    Check(JoinedPieces(data, size, stretch) == reference, "pieces joined differ from the reference");
+  }
+  for (size_t i = 1; i < progress.size(); ++i) Check(progress[i - 1] <= progress[i], "progress went back");
+  Check(size == 0 || (!progress.empty() && progress.back() == size), "progress did not end at the length");
   return 0;
 }

@@ -73,16 +73,17 @@ const KeyCode* KeyCodeForChar(char ch);
 
 namespace keycodes_internal {
 
-// Every code's first byte has a zero low nibble and its second byte is one of
-// six values, so a pair is looked up in a 6 x 16 grid: the second byte picks
-// the row, the first byte's high nibble the column. Most pairs fail at the
-// first look (a second byte that picks no row).
+// Every code's second byte is one of six values, so a pair is looked up in
+// two steps: the second byte picks a row (kNoRow for any other value), and
+// the first byte a column of that row. Rows 6 and 7 hold no code, so that
+// the row can be masked with 7 and used without a branch.
 inline constexpr uint8_t kNoRow = 0xFF;
 inline constexpr std::array<uint8_t, 6> kSecondBytes = {0x03, 0x20, 0x21, 0x22, 0x23, 0x24};
 
 struct Grid {
   std::array<uint8_t, 256> row_of_second{};
-  std::array<std::array<uint8_t, 16>, kSecondBytes.size()> key{};
+  std::array<uint16_t, 256> cell_base{};  // (row & 7) * 256, row 7 for none
+  std::array<std::array<uint8_t, 256>, 8> key{};
 };
 
 constexpr Grid BuildGrid() {
@@ -91,9 +92,10 @@ constexpr Grid BuildGrid() {
   for (auto& row : g.key)
     for (auto& k : row) k = kNoKey;
   for (uint8_t r = 0; r < kSecondBytes.size(); ++r) g.row_of_second[kSecondBytes[r]] = r;
+  for (int b = 0; b < 256; ++b) g.cell_base[b] = static_cast<uint16_t>((g.row_of_second[b] & 7) << 8);
   for (uint8_t i = 0; i < kKeyCodes.size(); ++i) {
     const KeyCode& k = kKeyCodes[i];
-    g.key[g.row_of_second[k.second]][k.first >> 4] = i;
+    g.key[g.row_of_second[k.second]][k.first] = i;
   }
   return g;
 }
@@ -102,26 +104,28 @@ inline constexpr Grid kGrid = BuildGrid();
 
 constexpr bool TableFitsGrid() {
   for (const KeyCode& k : kKeyCodes)
-    if ((k.first & 0x0F) != 0 || kGrid.row_of_second[k.second] == kNoRow) return false;
+    if (kGrid.row_of_second[k.second] == kNoRow) return false;
   return true;
 }
 static_assert(TableFitsGrid(), "every key code must fit the lookup grid");
+static_assert(kSecondBytes.size() < 7, "row 7 means no row (see CellBase)");
 static_assert(kKeyCodes.size() < kNoKey, "a key index must not be kNoKey");
 
 }  // namespace keycodes_internal
 
-// 0 when no code has `second` as its second byte, 1 otherwise: 1 for only 6
-// of the 256 byte values, so this rules out nearly every pair at one look.
-// Being a number, it can be or-ed over several pairs with one branch.
-inline uint8_t MayEndAKeyCode(uint8_t second) {
-  return keycodes_internal::kGrid.row_of_second[second] != keycodes_internal::kNoRow ? 1 : 0;
-}
+// The pair's cell in the lookup grid: its row times 256 plus its first byte.
+// Any table of 8 x 256 entries made from kGrid can be indexed by it. The
+// row part alone (CellBase of the second byte) is kNoCellBase for every
+// second byte no code has; as row 7 is the only one with all three bits set,
+// the and of several is kNoCellBase only when each is, which rules out
+// several pairs at one look.
+inline constexpr uint32_t kNoCellBase = 7 << 8;
+inline uint32_t CellBase(uint8_t second) { return keycodes_internal::kGrid.cell_base[second]; }
+inline uint32_t PairCell(uint8_t first, uint8_t second) { return CellBase(second) | first; }
 
 inline uint8_t KeyIndex(uint8_t first, uint8_t second) {
-  using keycodes_internal::kGrid;
-  const uint8_t row = kGrid.row_of_second[second];
-  if (row == keycodes_internal::kNoRow || (first & 0x0F) != 0) return kNoKey;
-  return kGrid.key[row][first >> 4];
+  const uint32_t cell = PairCell(first, second);
+  return keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
 }
 
 }  // namespace murvik

@@ -25,46 +25,46 @@ constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
   return kFirstPairOffset + records * kRecordStride;
 }
 
-namespace scanner_internal {
-
-// Looks up the pair at `pair`, within `data`, and calls on_key for a code.
-template <typename OnKey>
-[[gnu::always_inline]] inline void LookUpPair(const unsigned char* data, uint64_t data_offset,
-                                              const unsigned char* pair, OnKey& on_key) {
-  const uint8_t key = KeyIndex(pair[0], pair[1]);
-  if (key != kNoKey) [[unlikely]]
-    on_key(data_offset + static_cast<uint64_t>(pair - data), key);
-}
-
-}  // namespace scanner_internal
-
 // The one loop that reads pairs: `data` holds `size` bytes of the replay
-// starting at byte `data_offset`. For every scan position p whose pair (the
+// starting at byte `data_offset`. For the scan positions p whose pair (the
 // bytes at p and p + 1) lies wholly within `data`, in order, calls
-// on_key(p, index) when the pair is a table code, index being its place in
-// kKeyCodes. A pair cut by either end of `data` is not read.
+// on_key(p, cell), cell being the pair's PairCell: for every position that
+// holds a code, and for some that do not, as positions are ruled out four at
+// a time. A pair cut by either end of `data` is not read.
 template <typename OnKey>
-inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset, OnKey&& on_key) {
-  using scanner_internal::LookUpPair;
+[[gnu::always_inline]] inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset,
+                                              OnKey&& on_key) {
   if (size < 2) return;
   uint64_t p = FirstPairAtOrAfter(data_offset);
   const uint64_t last = data_offset + size - 1;  // a pair must start before it
   if (p >= last) return;
   const unsigned char* q = data + (p - data_offset);
   const unsigned char* const end = data + (last - data_offset);
+  const auto at = [data, data_offset](const unsigned char* pair) { return data_offset + uint64_t(pair - data); };
   // Four positions at a time: one test of their second bytes rules out
-  // nearly every group of four that holds no code, without a branch each.
+  // nearly every group of four that holds no code. A group that may hold one
+  // is looked up whole, without a branch per position (nearly every position
+  // may be a code), all four before on_key sees any, so that what on_key
+  // stores does not make the bytes be read again.
   constexpr uint64_t kGroup = 4 * kRecordStride;
   for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
-    if (MayEndAKeyCode(q[1]) | MayEndAKeyCode(q[kRecordStride + 1]) | MayEndAKeyCode(q[2 * kRecordStride + 1]) |
-        MayEndAKeyCode(q[3 * kRecordStride + 1])) [[unlikely]] {
-      LookUpPair(data, data_offset, q, on_key);
-      LookUpPair(data, data_offset, q + kRecordStride, on_key);
-      LookUpPair(data, data_offset, q + 2 * kRecordStride, on_key);
-      LookUpPair(data, data_offset, q + 3 * kRecordStride, on_key);
+    const unsigned char *q1 = q + kRecordStride, *q2 = q1 + kRecordStride, *q3 = q2 + kRecordStride;
+    const uint32_t b0 = CellBase(q[1]), b1 = CellBase(q1[1]), b2 = CellBase(q2[1]), b3 = CellBase(q3[1]);
+    if ((b0 & b1 & b2 & b3) != kNoCellBase) [[unlikely]] {
+      const uint32_t c0 = b0 | q[0], c1 = b1 | q1[0], c2 = b2 | q2[0], c3 = b3 | q3[0];
+      on_key(at(q), c0);
+      on_key(at(q1), c1);
+      on_key(at(q2), c2);
+      on_key(at(q3), c3);
     }
   }
-  for (; q < end; q += kRecordStride) LookUpPair(data, data_offset, q, on_key);
+  for (; q < end; q += kRecordStride) on_key(at(q), PairCell(q[0], q[1]));
+}
+
+// Applies to `builder` the key codes that ForEachKey finds in `data`.
+inline void ApplyKeys(const unsigned char* data, size_t size, uint64_t data_offset, ChatBuilder& builder) {
+  ChatBuilder::Run run(builder, size / kRecordStride + 1);
+  ForEachKey(data, size, data_offset, [&run](uint64_t offset, uint32_t cell) { run.Apply(cell, offset); });
 }
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
@@ -78,8 +78,6 @@ class ChatScanner {
 
   // Bytes fed so far.
   uint64_t bytes_fed() const { return fed_; }
-  // Messages found so far; the last may still be open.
-  const std::vector<Message>& messages() const { return builder_.messages(); }
   // The rules that build the messages, for taking finished ones early.
   ChatBuilder& builder() { return builder_; }
   // Hands the messages over; the scanner is spent afterwards.
@@ -90,43 +88,6 @@ class ChatScanner {
   unsigned char split_first_ = 0;  // first byte of a pair cut by a chunk end
   bool split_ = false;             // split_first_ holds a byte
   ChatBuilder builder_;
-};
-
-// The table codes found in one stretch of a replay, in file order, kept in
-// four bytes each so that a stretch whose every position is a code still
-// costs a third of its size. A stretch holds at most kMaxRecords positions.
-class KeyHits {
- public:
-  static constexpr uint64_t kMaxRecords = uint64_t{1} << 26;
-
-  struct Hit {
-    uint32_t record : 26;  // scan positions after the stretch's first one
-    uint32_t key : 6;      // index in kKeyCodes
-  };
-  static_assert(kKeyCodes.size() <= 64, "a key index must fit Hit::key");
-
-  // Empties the list for the stretch of bytes [begin, end), and makes room
-  // for a code at every position in it, so that the list never moves. Memory
-  // that no code uses is reserved but not touched.
-  void Reset(uint64_t begin, uint64_t end) {
-    first_ = FirstPairAtOrAfter(begin);
-    hits_.clear();
-    if (end > first_) hits_.reserve(static_cast<size_t>((end - first_) / kRecordStride + 1));
-  }
-  // Records the code `key` at scan position `offset`, which lies within
-  // kMaxRecords positions of the stretch's first one.
-  void Add(uint64_t offset, uint8_t key) {
-    hits_.push_back(Hit{static_cast<uint32_t>((offset - first_) / kRecordStride), key});
-  }
-
-  // Applies every hit, in order, to `builder`.
-  void ApplyTo(ChatBuilder& builder) const {
-    for (const Hit& h : hits_) builder.Apply(kKeyCodes[h.key], first_ + uint64_t{h.record} * kRecordStride);
-  }
-
- private:
-  uint64_t first_ = kFirstPairOffset;
-  std::vector<Hit> hits_;
 };
 
 }  // namespace murvik

@@ -1,7 +1,6 @@
-// ExtractChat's read paths on real files: one thread, and stretches read by
-// two threads; sent messages handed over early; a file that changes while it
-// is read. The oracle is ChatScanner fed the whole file at once, which the
-// fuzz property pins to a plain reference scan.
+// ExtractChat on real files, one thread and two: a file that changes while
+// it is read, progress and stopping. That every read path finds the right
+// messages is the fuzz property's (chat_property_test.cpp).
 #include "extract/extract.h"
 
 #include <gtest/gtest.h>
@@ -30,12 +29,6 @@ std::string Write(const std::string& bytes) {
   return file.path;
 }
 
-std::vector<Message> WholeScan(const std::string& bytes) {
-  ChatScanner scanner;
-  scanner.Feed(bytes);
-  return scanner.TakeMessages();
-}
-
 // Reads with two threads from the first byte (or one, for a stretch of 0), in
 // stretches of `stretch` bytes read `chunk` bytes at a time.
 ExtractOptions Reading(uint64_t stretch, size_t chunk) {
@@ -60,38 +53,18 @@ ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const s
   return r;
 }
 
-// Stretches of 100 to 400 bytes put the boundary between the threads at every
-// place relative to a pair, on both threads' sides; chunks of 1 and 13 bytes
-// cut within stretches at every place too.
-TEST(ExtractChat, EveryReadPathFindsTheWholeScansMessages) {
-  // Every position a code, with a start and a character in the file's last
-  // two bytes, or with the last pair cut in two; chat between noise.
-  const std::string start_and_a = ReplayWriter().Start().Type("A").Take().substr(273, 14);
-  for (const std::string& bytes :
-       {SynthesizedReplay("worst", 273 + 12 * 60, 1) + start_and_a, SynthesizedReplay("worst", 273 + 12 * 60 + 1, 2),
-        SynthesizedReplay("chat", 1001, 3)}) {
-    const std::string path = Write(bytes);
-    const std::vector<Message> expected = WholeScan(bytes);
-    for (uint64_t stretch = 0; stretch <= 400; stretch += stretch < 13 || stretch >= 100 ? 1 : 87) {
-      for (size_t chunk : {size_t{1}, size_t{13}, size_t{1} << 20}) {
-        if (chunk == 1 && stretch % 5 != 0) continue;  // slow; a sample suffices
-        const ChatResult r = ExtractHandingOver(path, Reading(stretch, chunk));
-        ASSERT_TRUE(r.status.ok()) << r.status.reason();
-        ASSERT_EQ(r.messages, expected) << "stretch " << stretch << ", chunk " << chunk;
-      }
-    }
-  }
-}
-
 // The length is taken when the file is opened: bytes added later are not
 // read, and a file cut short meanwhile fails rather than give part of a chat.
 TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
+  ChatScanner whole;
+  whole.Feed(bytes);
+  const std::vector<Message> expected = whole.TakeMessages();
   for (const ExtractOptions& reading : {Reading(0, 300), Reading(1000, 300)}) {
     const std::string path = Write(bytes);
     ChatResult r = ExtractHandingOver(path, reading, [&] { std::ofstream(path, std::ios::app) << bytes; });
     EXPECT_TRUE(r.status.ok()) << r.status.reason();
-    EXPECT_EQ(r.messages, WholeScan(bytes));
+    EXPECT_EQ(r.messages, expected);
     r = ExtractHandingOver(path, reading, [&] { ASSERT_EQ(truncate(path.c_str(), 1000), 0); });
     EXPECT_EQ(r.status.reason(), "file shrank while being read");
   }

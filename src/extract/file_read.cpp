@@ -1,0 +1,97 @@
+#include "extract/file_read.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+
+#include "extract/extract.h"
+
+namespace murvik {
+namespace {
+
+// Says why a file of this type is not read, or nullptr for a regular file.
+const char* NonRegularKind(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  if (S_ISDIR(mode)) return "is a directory";
+  if (S_ISFIFO(mode)) return "is a FIFO, not a regular file";
+  if (S_ISSOCK(mode)) return "is a socket, not a regular file";
+  if (S_ISCHR(mode)) return "is a character device, not a regular file";
+  if (S_ISBLK(mode)) return "is a block device, not a regular file";
+  return "is not a regular file";
+}
+
+}  // namespace
+
+Status SystemError(const char* what, int err) {
+  std::string reason = what;
+  if (!reason.empty()) reason += ": ";
+  return Status::Error(reason + std::strerror(err));
+}
+
+ReplayFile::~ReplayFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+Status ReplayFile::Open(const std::string& path) {
+  if (path.empty()) return Status::Error("empty path");
+  if (path.find('\0') != std::string::npos) return Status::Error("path contains a NUL byte");
+
+  // Look at the type first so that a device is never opened; the opened file
+  // is checked again below, as the path may have changed in between.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return SystemError("", errno);
+  if (const char* kind = NonRegularKind(st.st_mode)) return Status::Error(kind);
+
+  // O_NONBLOCK: should a FIFO take the file's place, opening it cannot block.
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd_ < 0) return SystemError("", errno);
+  if (fstat(fd_, &st) != 0) return SystemError("", errno);
+  if (const char* kind = NonRegularKind(st.st_mode)) return Status::Error(kind);
+  if (st.st_size == 0) return Status::Error("empty file");
+  length_ = static_cast<uint64_t>(st.st_size);
+  return Status::Ok();
+}
+
+ssize_t ReadSome(int fd, unsigned char* buf, size_t size) {
+  for (;;) {
+    const ssize_t n = read(fd, buf, size);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
+    }
+    return -1;
+  }
+}
+
+Status ReadAt(int fd, unsigned char* buf, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = pread(fd, buf, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return SystemError("read error", errno);
+    }
+    if (n == 0) return Status::Error(kShrank);
+    buf += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return Status::Ok();
+}
+
+ReadBuffer::ReadBuffer(size_t size) : size_(size) {
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  data_ = static_cast<unsigned char*>(p);
+}
+
+ReadBuffer::~ReadBuffer() { munmap(data_, size_); }
+
+}  // namespace murvik
