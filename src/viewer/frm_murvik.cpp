@@ -262,8 +262,7 @@ void frmMurvik::Step(ReplayStep step) {
 void frmMurvik::ShowNotice(const QString& text, bool lasting) {
   lbl_notice_->setText(text);
   lbl_notice_->adjustSize();
-  const QRect inside = text1_->viewport()->geometry();
-  lbl_notice_->move(inside.right() + 1 - lbl_notice_->width() - 4, inside.top() + 4);
+  PlaceNotice();
   lbl_notice_->show();
   lbl_notice_->raise();
   if (lasting) {
@@ -271,6 +270,11 @@ void frmMurvik::ShowNotice(const QString& text, bool lasting) {
   } else {
     notice_time_->start(kNoticeMs);
   }
+}
+
+void frmMurvik::PlaceNotice() {
+  const QRect inside = text1_->viewport()->geometry();
+  lbl_notice_->move(inside.right() + 1 - lbl_notice_->width() - 4, inside.top() + 4);
 }
 
 void frmMurvik::SetFollowQuietTime(std::chrono::milliseconds quiet) { watch_->SetQuietTime(quiet); }
@@ -364,6 +368,7 @@ void frmMurvik::Place() {
   txt_replay_->setGeometry(scale_.ToPixels(geometry_.txt_replay));
   text1_->setGeometry(scale_.ToPixels(geometry_.text1));
   reading_panel_->setGeometry(text1_->geometry());
+  PlaceNotice();
   cmd_go_->setGeometry(scale_.ToPixels(geometry_.cmd_go));
 }
 

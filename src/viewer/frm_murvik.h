@@ -96,6 +96,7 @@ class frmMurvik : public QWidget {
   // Shows `text` over the output box's top-right corner: for a few seconds,
   // or until the next read when `lasting`.
   void ShowNotice(const QString& text, bool lasting = false);
+  void PlaceNotice();
   // Shows the outcome of the read that has just ended.
   void ShowRead();
   // After each tick of a read: the reading panel once the read takes long.
