@@ -1,7 +1,7 @@
 #include "viewer/chat_lines.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
 
 namespace murvik {
 
@@ -52,27 +52,39 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
 std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   std::vector<uint64_t> found;
   if (term.empty() || term.size() > text_.size()) return found;
-  std::array<unsigned char, 256> fold;
-  for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(InCase(static_cast<char>(c), LetterCase::kLower));
   std::string folded(term);
-  for (char& c : folded) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
-  const unsigned char first = static_cast<unsigned char>(folded[0]);
+  for (char& c : folded) c = InCase(c, LetterCase::kLower);
   const char* data = text_.data();
-  const uint64_t last = text_.size() - term.size();
+  const auto matches_at = [&](uint64_t at) {
+    for (size_t k = 0; k < folded.size(); ++k)
+      if (InCase(data[at + k], LetterCase::kLower) != folded[k]) return false;
+    return true;
+  };
+  // Eight places are ruled out at a time where none holds the term's first
+  // character in either case: a letter's two cases differ only in bit 5, so
+  // with that bit set in every byte, a byte equal to the lower case is one of
+  // the two. (A byte of x is zero exactly where the test's high bit is set.)
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  const unsigned char first = static_cast<unsigned char>(folded[0]);
+  const uint64_t case_bits = first >= 'a' && first <= 'z' ? 0x20 * kOnes : 0;
+  const uint64_t want = first * kOnes;
+  const uint64_t last = text_.size() - term.size();  // the last place a match can start
   for (uint64_t at = 0; at <= last;) {
-    if (fold[static_cast<unsigned char>(data[at])] != first) {
-      ++at;
-      continue;
+    if (last - at >= 8) {
+      uint64_t block;
+      std::memcpy(&block, data + at, sizeof block);
+      const uint64_t x = (block | case_bits) ^ want;
+      if (((x - kOnes) & ~x & 0x80 * kOnes) == 0) {
+        at += 8;
+        continue;
+      }
     }
-    size_t k = 1;
-    while (k < folded.size() && fold[static_cast<unsigned char>(data[at + k])] == static_cast<unsigned char>(folded[k]))
-      ++k;
-    if (k < folded.size()) {
+    if (matches_at(at)) {
+      found.push_back(at);
+      at += term.size();
+    } else {
       ++at;
-      continue;
     }
-    found.push_back(at);
-    at += term.size();
   }
   return found;
 }
