@@ -75,7 +75,6 @@ void ChatView::SetChat(std::shared_ptr<const ChatLines> chat) {
   SyncScrollBar();
   viewport()->update();
   emit textChanged();
-  emit selectionChanged();
 }
 
 QString ChatView::Text() const {
@@ -139,7 +138,6 @@ void ChatView::ScrollToLine(size_t line) {
   if (line >= chat_->line_count()) return Select(chat_->size(), chat_->size());
   anchor_ = caret_ = chat_->LineStart(line);
   SetTop({line, 0});
-  emit selectionChanged();
 }
 
 bool ChatView::AtEnd() const { return top_ >= LastTop(); }
@@ -421,7 +419,6 @@ void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
   preferred_x_ = -1;
   ScrollTo(caret_);
   viewport()->update();
-  emit selectionChanged();
   if (QAccessible::isActive()) {
     QAccessibleTextCursorEvent moved(this, int(std::min<uint64_t>(caret_, INT_MAX)));
     QAccessible::updateAccessibility(&moved);
@@ -442,7 +439,6 @@ void ChatView::ScrollTo(uint64_t pos) {
 // A selection made by the user goes to X11's primary selection, as a text
 // box puts it there, and is announced to screen readers.
 void ChatView::SelectionMade() {
-  emit selectionChanged();
   if (QAccessible::isActive()) {
     QAccessibleTextSelectionEvent selected(this, int(std::min<uint64_t>(selectionStart(), INT_MAX)),
                                            int(std::min<uint64_t>(selectionEnd(), INT_MAX)));

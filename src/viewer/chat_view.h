@@ -90,7 +90,6 @@ class ChatView : public QAbstractScrollArea {
  signals:
   // A new chat is shown.
   void textChanged();
-  void selectionChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
