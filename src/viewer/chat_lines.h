@@ -38,6 +38,8 @@ class ChatLines {
   std::string_view Line(size_t line) const {
     return std::string_view(text_).substr(LineStart(line), LineEnd(line) - LineStart(line));
   }
+  // The character at `pos` (< size()), a line break being '\n'.
+  char At(uint64_t pos) const { return text_[pos]; }
   // The line that holds position `pos` (a break belongs to the line it ends).
   size_t LineOf(uint64_t pos) const;
 

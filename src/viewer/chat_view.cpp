@@ -151,7 +151,7 @@ QRect ChatView::CharacterRect(uint64_t pos) const {
   int rows = 0;
   while (at < row && rows < PageRows() && Move(at, 1) == 1) ++rows;
   if (at != row) return {};  // not on screen
-  const char c = pos < chat_->size() ? chat_->Slice(pos, pos + 1)[0] : ' ';
+  const char c = pos < chat_->size() ? chat_->At(pos) : ' ';
   return QRect(kMargin + int(XIn(row, pos) / 64), kMargin + rows * row_height_,
                std::max(1, advance_[static_cast<unsigned char>(IsSpace(c) ? ' ' : c)] / 64), row_height_);
 }
@@ -373,7 +373,6 @@ void ChatView::keyPressEvent(QKeyEvent* event) {
 
 uint64_t ChatView::Target(Motion motion) const {
   const uint64_t size = chat_->size();
-  const auto char_at = [&](uint64_t pos) { return chat_->Slice(pos, pos + 1)[0]; };
   switch (motion) {
     case Motion::kPrevChar:
       return caret_ > 0 ? caret_ - 1 : 0;
@@ -381,14 +380,14 @@ uint64_t ChatView::Target(Motion motion) const {
       return std::min(caret_ + 1, size);
     case Motion::kPrevWord: {
       uint64_t p = caret_;
-      while (p > 0 && IsSpace(char_at(p - 1))) --p;
-      while (p > 0 && !IsSpace(char_at(p - 1))) --p;
+      while (p > 0 && IsSpace(chat_->At(p - 1))) --p;
+      while (p > 0 && !IsSpace(chat_->At(p - 1))) --p;
       return p;
     }
     case Motion::kNextWord: {
       uint64_t p = caret_;
-      while (p < size && !IsSpace(char_at(p))) ++p;
-      while (p < size && IsSpace(char_at(p))) ++p;
+      while (p < size && !IsSpace(chat_->At(p))) ++p;
+      while (p < size && IsSpace(chat_->At(p))) ++p;
       return p;
     }
     case Motion::kPrevRow:
@@ -502,7 +501,7 @@ void ChatView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || chat_->empty()) return;
   // The word under the pointer, or the blanks there.
   const uint64_t at = std::min(PositionAt(event->position().toPoint()), chat_->size() - 1);
-  const auto blank_at = [&](uint64_t pos) { return IsSpace(chat_->Slice(pos, pos + 1)[0]); };
+  const auto blank_at = [&](uint64_t pos) { return IsSpace(chat_->At(pos)); };
   const bool blank = blank_at(at);
   uint64_t begin = at, end = at;
   while (begin > 0 && blank_at(begin - 1) == blank) --begin;

@@ -184,9 +184,10 @@ void frmMurvik::Load(const QString& command_line) {
   if (read_ && read_->WaitFor(kQuickReadAtStart)) ShowRead();
 }
 
+QString frmMurvik::PathBoxPath() const { return QString(txt_replay_->text()).remove(QLatin1Char('"')); }
+
 void frmMurvik::Go() {
-  QString path = txt_replay_->text();
-  path.remove(QLatin1Char('"'));
+  const QString path = PathBoxPath();
   txt_replay_->setText(path);
   Read(path, false);
 }
@@ -243,7 +244,7 @@ void frmMurvik::ReplayChanged() { Read(watch_->path(), true); }
 void frmMurvik::ReplayRemoved() { ShowNotice(tr("The replay was removed; this is its chat as last read."), true); }
 
 void frmMurvik::Step(ReplayStep step) {
-  const ReplayBeside beside = FindReplayBeside(QString(txt_replay_->text()).remove(QLatin1Char('"')), step);
+  const ReplayBeside beside = FindReplayBeside(PathBoxPath(), step);
   switch (beside.outcome) {
     case ReplayBeside::kFound:
       txt_replay_->setText(beside.path);
@@ -322,7 +323,7 @@ void frmMurvik::OpenFile() {
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setFileMode(QFileDialog::ExistingFile);
   dialog->setNameFilters({tr("Replays (*.rep)"), tr("All files (*)")});
-  const QDir folder = QFileInfo(QString(txt_replay_->text()).remove(QLatin1Char('"'))).absoluteDir();
+  const QDir folder = QFileInfo(PathBoxPath()).absoluteDir();
   if (folder.exists()) dialog->setDirectory(folder);
   connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
     txt_replay_->setText(path);

@@ -86,6 +86,8 @@ class frmMurvik : public QWidget {
 
  private:
   void Load(const QString& command_line);
+  // The path box's text with every double quote removed: the path Go opens.
+  QString PathBoxPath() const;
   // Reads `path`; `again` for the replay shown, read again after it changed
   // on disk: the box stays as it is until the new chat replaces it, at the
   // same place, unless the read takes long.
