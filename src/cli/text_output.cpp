@@ -19,16 +19,21 @@ class TextOutput final : public StreamedOutput {
   }
 
   void Write(const std::vector<Message>& messages) override {
+    // One write for them all: a write per message costs more than the
+    // message when the chat is dense.
+    text_.clear();
     for (const Message& m : messages) {
-      std::fwrite(m.text.data(), 1, m.text.size(), out_);
+      text_ += m.text;
       // An open message can only be the last; it gets a line break too.
-      if (m.sent || !m.text.empty()) std::fputc('\n', out_);
+      if (m.sent || !m.text.empty()) text_ += '\n';
     }
+    std::fwrite(text_.data(), 1, text_.size(), out_);
   }
 
   void Fail(const Status&) override {}  // the reason goes to standard error only
 
   const bool headers_;
+  std::string text_;   // what Write writes, kept for its capacity
   bool first_ = true;  // no file's chat was written yet
 };
 

@@ -1,8 +1,13 @@
 #include "extract/chat.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace murvik {
 
@@ -15,19 +20,104 @@ void ChatBuilder::Restart(Before before) {
   lead_erasures_ = first_erasures_ = 0;
 }
 
-void ChatBuilder::Reserve(size_t keys) {
-  const size_t need = pos_ + keys + 1;  // a character is stored even where it is dropped
-  if (need <= capacity_) return;
-  const size_t capacity = std::max({need, 2 * capacity_, size_t{4096}});
-  std::unique_ptr<char[]> text(new char[capacity]);
-  if (pos_ > 0) std::memcpy(text.get(), text_.get(), pos_);
-  text_ = std::move(text);
-  capacity_ = capacity;
+namespace {
+
+// Keys are taken a block at a time; characters are copied a block at a time
+// too, so the row and the text end with a block's room.
+constexpr size_t kBlock = 16;
+
+// Which of a block's types are start, end or erase keys (bit i for types[i]),
+// and which are no key.
+struct BlockMasks {
+  uint32_t controls, gaps;
+};
+
+BlockMasks Masks(const uint8_t* types) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types));
+  const __m128i gap = _mm_cmpeq_epi8(v, _mm_setzero_si128());
+  const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(chat_internal::kErase)), v);
+  return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_andnot_si128(gap, small))),
+          static_cast<uint32_t>(_mm_movemask_epi8(gap))};
+#else
+  BlockMasks m{0, 0};
+  for (size_t i = 0; i < kBlock; ++i) {
+    m.gaps |= uint32_t{types[i] == 0} << i;
+    m.controls |= uint32_t{types[i] != 0 && types[i] <= chat_internal::kErase} << i;
+  }
+  return m;
+#endif
 }
 
-void ChatBuilder::ApplyControl(uint8_t key, uint64_t offset) {
-  switch (kKeyCodes[key].action) {
-    case KeyAction::kStart:
+}  // namespace
+
+uint8_t* ChatBuilder::Row(size_t n) {
+  if (n + kBlock > row_capacity_) {
+    row_capacity_ = n + kBlock;
+    row_.reset(new uint8_t[row_capacity_]);
+  }
+  return row_.get();
+}
+
+void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
+  const size_t need = pos_ + n + kBlock;
+  if (need > capacity_) {
+    const size_t capacity = std::max({need, 2 * capacity_, size_t{4096}});
+    std::unique_ptr<char[]> text(new char[capacity]);
+    if (pos_ > 0) std::memcpy(text.get(), text_.get(), pos_);
+    text_ = std::move(text);
+    capacity_ = capacity;
+  }
+  // The last block is filled up with no keys.
+  uint8_t* const row = row_.get();
+  std::memset(row + n, 0, kBlock);
+  for (size_t block = 0; block < n; block += kBlock) {
+    const uint8_t* types = row + block;
+    const BlockMasks m = Masks(types);
+    if (m.gaps == 0xFFFF) continue;  // no key at all: most blocks of most replays
+    size_t from = 0;
+    for (uint32_t controls = m.controls; controls != 0; controls &= controls - 1) {
+      const size_t at = static_cast<size_t>(std::countr_zero(controls));
+      Append(types + from, at - from, (m.gaps >> from) & ((1u << (at - from)) - 1));
+      const uint8_t type = types[at];
+      if (in_lead_ || (type == chat_internal::kErase && pos_ == begin_)) [[unlikely]] {
+        ApplyControl(type, offset + (block + at) * stride);
+      } else if (type == chat_internal::kErase) {
+        pos_ -= open_;
+      } else if (type == chat_internal::kEnd) {
+        if (open_) spans_.back().sent = true;
+        open_ = 0;
+      } else if (!open_) {
+        spans_.push_back(Span{offset + (block + at) * stride, pos_, false});
+        begin_ = pos_;
+        open_ = 1;
+      }
+      from = at + 1;
+    }
+    Append(types + from, kBlock - from, m.gaps >> from);
+  }
+}
+
+void ChatBuilder::Append(const uint8_t* types, size_t n, uint32_t gaps) {
+  if (!open_ || n == 0) return;  // typed outside a message
+  char* to = text_.get() + pos_;
+  if (gaps == 0) {
+    // A whole block: what lands past the last character is overwritten later.
+    std::memcpy(to, types, kBlock);
+    pos_ += n;
+    return;
+  }
+  size_t kept = 0;
+  for (size_t i = 0; i < n; ++i) {
+    to[kept] = static_cast<char>(types[i]);
+    kept += types[i] != 0;
+  }
+  pos_ += kept;
+}
+
+void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
+  switch (type) {
+    case chat_internal::kStart:
       if (in_lead_) {
         // A message may be open before the stretch; the piece opens its own,
         // and ChatJoin decides which stands.
@@ -41,7 +131,7 @@ void ChatBuilder::ApplyControl(uint8_t key, uint64_t offset) {
       begin_ = pos_;
       open_ = 1;
       return;
-    case KeyAction::kEnd:
+    case chat_internal::kEnd:
       if (!open_) return;
       if (in_lead_) {
         in_lead_ = false;
@@ -52,7 +142,7 @@ void ChatBuilder::ApplyControl(uint8_t key, uint64_t offset) {
       }
       open_ = 0;
       return;
-    case KeyAction::kErase:
+    case chat_internal::kErase:
       if (!open_) return;
       if (pos_ > begin_) {
         --pos_;

@@ -50,28 +50,42 @@ struct ChatPiece {
 
 namespace chat_internal {
 
-inline constexpr uint8_t kFirstCharKey = 3;  // kKeyCodes: start, end, erase, then characters
-
-// What the pair in each cell of the lookup grid (see PairCell) does, in one
-// word: the character it types in bits 0-7 (0 if none), bit 8 set if it
-// types one, bit 9 set for a start, end or erase key, and its key index in
-// bits 16-23 (kNoKey for a pair that is no code).
-inline constexpr uint32_t kTypes = 1u << 8, kControl = 1u << 9;
-constexpr std::array<uint32_t, 8 * 256> Steps() {
-  std::array<uint32_t, 8 * 256> steps{};
-  for (size_t cell = 0; cell < steps.size(); ++cell) {
-    const uint8_t key = keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
-    steps[cell] = uint32_t{key} << 16;
-    if (key < kFirstCharKey) steps[cell] |= kControl;
-    if (key != kNoKey && key >= kFirstCharKey) steps[cell] |= kTypes | static_cast<uint8_t>(kKeyCodes[key].ch);
+// What each pair of bytes, read as a little-endian word, does: 0 if it is
+// no code, kStart, kEnd or kErase for those keys, else the character it
+// types (never below ' ').
+inline constexpr uint8_t kStart = 1, kEnd = 2, kErase = 3;
+constexpr std::array<uint8_t, 65536> PairTypes() {
+  std::array<uint8_t, 65536> types{};
+  for (const KeyCode& k : kKeyCodes) {
+    uint8_t& type = types[k.first | k.second << 8];
+    switch (k.action) {
+      case KeyAction::kStart:
+        type = kStart;
+        break;
+      case KeyAction::kEnd:
+        type = kEnd;
+        break;
+      case KeyAction::kErase:
+        type = kErase;
+        break;
+      default:
+        type = static_cast<uint8_t>(k.ch);
+    }
   }
-  return steps;
+  return types;
 }
-inline constexpr std::array<uint32_t, 8 * 256> kSteps = Steps();
+inline constexpr std::array<uint8_t, 65536> kPairTypes = PairTypes();
+
+constexpr bool CharactersAreNoKeys() {
+  for (const KeyCode& k : kKeyCodes)
+    if (k.action == KeyAction::kChar && static_cast<uint8_t>(k.ch) <= kErase) return false;
+  return true;
+}
+static_assert(CharactersAreNoKeys(), "a character must not read as a start, end or erase key");
 
 }  // namespace chat_internal
 
-// Applies recorded keys (through a Run), in file order:
+// Applies recorded keys (a row at a time), in file order:
 // - start opens a message unless one is open (then the message runs on);
 // - a character is appended to the open message;
 // - erase removes the open message's last character, if it has one;
@@ -89,46 +103,16 @@ class ChatBuilder {
   // Forgets everything, keeping the buffer, and starts as given.
   void Restart(Before before);
 
-  // Applies keys through copies of the builder's state, which the compiler
-  // can keep in registers, and writes them back at its end. Room for `keys`
-  // keys is made first; no more may be applied.
-  class Run {
-   public:
-    Run(ChatBuilder& builder, size_t keys) : builder_(builder) {
-      builder.Reserve(keys);
-      text_ = builder.text_.get();
-      pos_ = builder.pos_;
-      open_ = builder.open_;
-    }
-    ~Run() {
-      builder_.pos_ = pos_;
-      builder_.open_ = open_;
-    }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-
-    // Applies the pair in grid cell `cell` (see PairCell), found at byte
-    // `offset`; a pair that is no code does nothing.
-    [[gnu::always_inline]] void Apply(uint32_t cell, uint64_t offset) {
-      const uint32_t step = chat_internal::kSteps[cell];
-      // Every pair stores a character; only one typed in an open message
-      // moves on past it (open_ is 0 or 1).
-      text_[pos_] = static_cast<char>(step);
-      pos_ += open_ & (step >> 8);
-      if (step & chat_internal::kControl) [[unlikely]] {
-        builder_.pos_ = pos_;
-        builder_.open_ = open_;
-        builder_.ApplyControl(static_cast<uint8_t>(step >> 16), offset);
-        pos_ = builder_.pos_;
-        open_ = builder_.open_;
-      }
-    }
-
-   private:
-    ChatBuilder& builder_;
-    char* text_;
-    size_t pos_, open_;
-  };
+  // A row to write the types (kPairTypes) of `n` keys into, for ApplyRow;
+  // reused, and valid until the next call.
+  uint8_t* Row(size_t n);
+  // Applies `n` keys whose types the row holds, the first found at byte
+  // `offset` and each next `stride` bytes further on. The row is taken a
+  // block at a time: a block of characters typed in an open message is
+  // copied whole, with no branch per key (nearly every position may hold a
+  // code, and which one is as good as random), and the rules run once per
+  // start, end or erase key.
+  void ApplyRow(size_t n, uint64_t offset, uint64_t stride);
 
   // Hands over the messages no key can change any more: all of them but an
   // open last one, which stays. Not for a builder made for a stretch.
@@ -145,15 +129,18 @@ class ChatBuilder {
     bool sent;
   };
 
-  // Makes room for `keys` more characters.
-  void Reserve(size_t keys);
-  // Applies a start, end or erase key.
-  void ApplyControl(uint8_t key, uint64_t offset);
+  // Appends to the open message, if any, the characters among the `n` types
+  // from `types` on; `gaps` has bit i set when types[i] is no key.
+  void Append(const uint8_t* types, size_t n, uint32_t gaps);
+  // Applies a start, end or erase key (kStart, kEnd or kErase).
+  void ApplyControl(uint8_t type, uint64_t offset);
   // Messages made from spans_[from, to).
   std::vector<Message> MakeMessages(size_t from, size_t to) const;
 
   std::unique_ptr<char[]> text_;
   size_t capacity_ = 0;
+  std::unique_ptr<uint8_t[]> row_;  // see Row
+  size_t row_capacity_ = 0;
   size_t pos_ = 0;    // where the next character goes
   size_t open_ = 0;   // 1 while a message (or the lead) is open, else 0
   size_t begin_ = 0;  // where the open message's characters begin
@@ -164,10 +151,6 @@ class ChatBuilder {
   size_t lead_end_ = 0;  // the lead's characters are text_[0, lead_end_)
   uint64_t lead_erasures_ = 0, first_erasures_ = 0;
 };
-
-static_assert(kKeyCodes[0].action == KeyAction::kStart && kKeyCodes[1].action == KeyAction::kEnd &&
-                  kKeyCodes[2].action == KeyAction::kErase && kKeyCodes[3].action == KeyAction::kChar,
-              "ChatBuilder tells the keys apart by their place in kKeyCodes");
 
 // Joins pieces in file order into the chat the keys make when applied in
 // that order.

@@ -4,8 +4,10 @@
 #ifndef MURVIK_EXTRACT_SCANNER_H_
 #define MURVIK_EXTRACT_SCANNER_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -26,45 +28,48 @@ constexpr uint64_t FirstPairAtOrAfter(uint64_t offset) {
 }
 
 // The one loop that reads pairs: `data` holds `size` bytes of the replay
-// starting at byte `data_offset`. For the scan positions p whose pair (the
-// bytes at p and p + 1) lies wholly within `data`, in order, calls
-// on_key(p, cell), cell being the pair's PairCell: for every position that
-// holds a code, and for some that do not, as positions are ruled out four at
-// a time. A pair cut by either end of `data` is not read.
-template <typename OnKey>
-[[gnu::always_inline]] inline void ForEachKey(const unsigned char* data, size_t size, uint64_t data_offset,
-                                              OnKey&& on_key) {
-  if (size < 2) return;
-  uint64_t p = FirstPairAtOrAfter(data_offset);
+// starting at byte `data_offset`. Writes to `row`, for each scan position
+// whose pair (the bytes at it and the next) lies wholly within `data`, in
+// order, what the pair types (kPairTypes), and returns how many it wrote,
+// the first being the position FirstPairAtOrAfter(data_offset). A pair cut
+// by either end of `data` is not read. `row` has room for size / 12 + 1.
+inline size_t TypePositions(const unsigned char* data, size_t size, uint64_t data_offset, uint8_t* row) {
+  if (size < 2) return 0;
+  const uint64_t p = FirstPairAtOrAfter(data_offset);
   const uint64_t last = data_offset + size - 1;  // a pair must start before it
-  if (p >= last) return;
+  if (p >= last) return 0;
   const unsigned char* q = data + (p - data_offset);
   const unsigned char* const end = data + (last - data_offset);
-  const auto at = [data, data_offset](const unsigned char* pair) { return data_offset + uint64_t(pair - data); };
+  const auto type = [](const unsigned char* pair) {
+    return chat_internal::kPairTypes[uint32_t{pair[0]} | uint32_t{pair[1]} << 8];
+  };
+  uint8_t* out = row;
   // Four positions at a time: one test of their second bytes rules out
-  // nearly every group of four that holds no code. A group that may hold one
-  // is looked up whole, without a branch per position (nearly every position
-  // may be a code), all four before on_key sees any, so that what on_key
-  // stores does not make the bytes be read again.
+  // nearly every group of four that holds no code.
   constexpr uint64_t kGroup = 4 * kRecordStride;
-  for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup) {
+  for (; end - q > static_cast<ptrdiff_t>(kGroup - kRecordStride); q += kGroup, out += 4) {
     const unsigned char *q1 = q + kRecordStride, *q2 = q1 + kRecordStride, *q3 = q2 + kRecordStride;
-    const uint32_t b0 = CellBase(q[1]), b1 = CellBase(q1[1]), b2 = CellBase(q2[1]), b3 = CellBase(q3[1]);
-    if ((b0 & b1 & b2 & b3) != kNoCellBase) [[unlikely]] {
-      const uint32_t c0 = b0 | q[0], c1 = b1 | q1[0], c2 = b2 | q2[0], c3 = b3 | q3[0];
-      on_key(at(q), c0);
-      on_key(at(q1), c1);
-      on_key(at(q2), c2);
-      on_key(at(q3), c3);
+    if ((CellBase(q[1]) & CellBase(q1[1]) & CellBase(q2[1]) & CellBase(q3[1])) == kNoCellBase) {
+      std::memset(out, 0, 4);
+    } else {
+      out[0] = type(q), out[1] = type(q1), out[2] = type(q2), out[3] = type(q3);
     }
   }
-  for (; q < end; q += kRecordStride) on_key(at(q), PairCell(q[0], q[1]));
+  for (; q < end; q += kRecordStride) *out++ = type(q);
+  return static_cast<size_t>(out - row);
 }
 
-// Applies to `builder` the key codes that ForEachKey finds in `data`.
+// Applies to `builder` the key codes in `data`, as TypePositions finds
+// them, some 87,000 positions at a time.
 inline void ApplyKeys(const unsigned char* data, size_t size, uint64_t data_offset, ChatBuilder& builder) {
-  ChatBuilder::Run run(builder, size / kRecordStride + 1);
-  ForEachKey(data, size, data_offset, [&run](uint64_t offset, uint32_t cell) { run.Apply(cell, offset); });
+  // Each part takes one byte of the next, so that every pair lies wholly
+  // within one part.
+  constexpr size_t kPart = size_t{1} << 20;
+  for (size_t at = 0; at < size; at += kPart) {
+    const size_t n = std::min(size - at, kPart + 1);
+    const size_t keys = TypePositions(data + at, n, data_offset + at, builder.Row(n / kRecordStride + 1));
+    builder.ApplyRow(keys, FirstPairAtOrAfter(data_offset + at), kRecordStride);
+  }
 }
 
 // Reads the two bytes at offsets 273, 285, 297, ... of everything fed to it.
