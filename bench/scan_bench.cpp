@@ -41,7 +41,7 @@ void BM_ChatScanner(benchmark::State& state, const std::string& kind) {
     ChatScanner scanner;
     for (size_t at = 0; at < bytes.size(); at += kChunk)
       scanner.Feed(Data(bytes) + at, std::min(kChunk, bytes.size() - at));
-    benchmark::DoNotOptimize(scanner.TakeMessages().data());
+    benchmark::DoNotOptimize(scanner.TakeMessages().text().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
@@ -61,9 +61,9 @@ void BM_Pieces(benchmark::State& state, const std::string& kind) {
       }
       ChatPiece piece = builder.TakePiece();
       chat.Add(piece);
-      benchmark::DoNotOptimize(chat.TakeFinished().data());
+      benchmark::DoNotOptimize(chat.TakeFinished().text().data());
     }
-    benchmark::DoNotOptimize(chat.TakeMessages().data());
+    benchmark::DoNotOptimize(chat.TakeMessages().text().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }

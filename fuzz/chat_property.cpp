@@ -36,8 +36,6 @@
 
 namespace {
 
-using murvik::Message;
-
 // The 45 key codes: the scan-position byte and the byte after it written as
 // four upper-case hex digits, and what each does.
 const std::map<std::string, std::string> kCodes = {
@@ -54,8 +52,13 @@ const std::map<std::string, std::string> kCodes = {
 // applies the message rules: start opens a message unless one is open, a
 // character is appended to the open message, erase removes the open
 // message's last character if it has one, end sends the open message.
-std::vector<Message> ReferenceScan(const uint8_t* data, size_t size) {
-  std::vector<Message> messages;
+struct ReferenceMessage {
+  std::string text;
+  uint64_t offset;
+  bool sent;
+};
+std::vector<ReferenceMessage> ReferenceScan(const uint8_t* data, size_t size) {
+  std::vector<ReferenceMessage> messages;
   bool open = false;
   for (uint64_t p = 273; p + 1 < size; p += 12) {
     char hex[5];
@@ -64,7 +67,7 @@ std::vector<Message> ReferenceScan(const uint8_t* data, size_t size) {
     if (it == kCodes.end()) continue;
     const std::string& what = it->second;
     if (what == "start") {
-      if (!open) messages.push_back(Message{"", p, false});
+      if (!open) messages.push_back(ReferenceMessage{"", p, false});
       open = true;
     } else if (what == "end") {
       if (open) messages.back().sent = true;
@@ -78,10 +81,16 @@ std::vector<Message> ReferenceScan(const uint8_t* data, size_t size) {
   return messages;
 }
 
-std::string ReferenceText(const std::vector<Message>& messages) {
+std::string ReferenceText(const std::vector<ReferenceMessage>& messages) {
   std::string text;
-  for (const Message& m : messages) text += m.text + (m.sent ? "\r\n" : "");
+  for (const ReferenceMessage& m : messages) text += m.text + (m.sent ? "\r\n" : "");
   return text;
+}
+
+murvik::MessageList ReferenceList(const std::vector<ReferenceMessage>& messages) {
+  murvik::MessageList list;
+  for (const ReferenceMessage& m : messages) list.Add(m.text, m.offset, m.sent);
+  return list;
 }
 
 // Aborts, saying which side differs, unless `holds`; libFuzzer then keeps the
@@ -108,18 +117,18 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
 // The messages that pieces of `stretch` bytes, each worked out on its own,
 // give when joined in order: those handed over after each piece, then the
 // rest.
-std::vector<Message> JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
+murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
   murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
   murvik::ChatJoin chat;
-  std::vector<Message> messages;
+  murvik::MessageList messages;
   for (uint64_t at = 0; at < size; at += stretch) {
     const uint64_t n = std::min<uint64_t>(stretch, size - at);
     murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
     murvik::ChatPiece piece = builder.TakePiece();
     chat.Add(piece);
-    for (Message& m : chat.TakeFinished()) messages.push_back(std::move(m));
+    messages.Append(chat.TakeFinished());
   }
-  for (Message& m : chat.TakeMessages()) messages.push_back(std::move(m));
+  messages.Append(chat.TakeMessages());
   return messages;
 }
 
@@ -135,11 +144,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   options.stretch_size = 1 + Choice(data, size, 1) % 64;
   options.parallel_from = Choice(data, size, 2) < 200 ? 0 : UINT64_MAX;
   const bool from_pipe = Choice(data, size, 3) & 1;
-  std::vector<Message> messages;  // handed over early, then the rest
-  if (Choice(data, size, 3) & 2)
-    options.on_sent = [&messages](std::vector<Message>& sent) {
-      messages.insert(messages.end(), sent.begin(), sent.end());
-    };
+  murvik::MessageList messages;  // handed over early, then the rest
+  if (Choice(data, size, 3) & 2) options.on_sent = [&messages](murvik::MessageList& sent) { messages.Append(sent); };
   std::vector<uint64_t> progress;
   options.on_progress = [&progress](uint64_t done) { return progress.push_back(done), true; };
 
@@ -158,12 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     result = murvik::ExtractChat("/proc/self/fd/" + std::to_string(fd), options);
     close(fd);
   }
-  messages.insert(messages.end(), result.messages.begin(), result.messages.end());
+  messages.Append(result.messages);
 
-  const std::vector<Message> reference = ReferenceScan(data, size);
+  const std::vector<ReferenceMessage> reference_messages = ReferenceScan(data, size);
+  const murvik::MessageList reference = ReferenceList(reference_messages);
   Check(result.status.ok() == (size > 0), "the read failed, or an empty replay did not");
   Check(messages == reference, "the messages read differ from the reference");
-  Check(murvik::ChatText(messages) == ReferenceText(reference), "chat text differs from the reference");
+  Check(murvik::ChatText(messages) == ReferenceText(reference_messages), "chat text differs from the reference");
   for (uint64_t stretch : {12, 13, 24, 25, 37}) {
     if (size > 65536) break;  // a large replay, made by a test, is read as a user's only
     Check(JoinedPieces(data, size, stretch) == reference, "pieces joined differ from the reference");

@@ -53,7 +53,7 @@ void BatchReader::Work() {
     lock.unlock();
     ExtractOptions options;
     options.buffer = &buffer;
-    options.on_sent = [this, j, &slot](std::vector<Message>& sent) {
+    options.on_sent = [this, j, &slot](MessageList& sent) {
       std::unique_lock<std::mutex> held(mutex_);
       slot.held_bytes += HeldBytes(sent);
       slot.batches.push_back(std::move(sent));
@@ -88,12 +88,12 @@ ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {
     for (;;) {
       due_.wait(lock, [&] { return slot.done || !slot.batches.empty(); });
       if (slot.batches.empty()) break;
-      std::vector<std::vector<Message>> batches;
+      std::vector<MessageList> batches;
       batches.swap(slot.batches);
       slot.held_bytes = 0;
       room_.notify_all();
       lock.unlock();
-      for (std::vector<Message>& batch : batches) sink(batch);
+      for (MessageList& batch : batches) sink(batch);
       lock.lock();
     }
     result = std::move(slot.result);

@@ -18,7 +18,7 @@ namespace murvik {
 
 // Receives, in order and in batches, the sent messages of the file being
 // handed over.
-using MessageSink = std::function<void(std::vector<Message>& sent)>;
+using MessageSink = std::function<void(MessageList& sent)>;
 
 class BatchReader {
  public:
@@ -50,9 +50,9 @@ class BatchReader {
 
  private:
   struct Slot {
-    std::vector<std::vector<Message>> batches;  // sent, not yet handed over
-    size_t held_bytes = 0;                      // in batches
-    bool done = false;                          // result is final
+    std::vector<MessageList> batches;  // sent, not yet handed over
+    size_t held_bytes = 0;             // in batches
+    bool done = false;                 // result is final
     ChatResult result;
   };
 

@@ -16,13 +16,6 @@
 #include "extract/extract.h"
 
 namespace murvik {
-namespace {
-
-void Lowercase(std::vector<Message>& messages) {
-  for (Message& m : messages) m.text = LowercaseLetters(std::move(m.text));
-}
-
-}  // namespace
 
 int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
   Options options;
@@ -36,11 +29,11 @@ int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
     const std::string& name = options.files[i];
     progress.BeforeOutput();
     output->BeginFile(name);
-    ChatResult result = reader.Take(i, [&](std::vector<Message>& sent) {
-      if (options.lowercase) Lowercase(sent);
+    ChatResult result = reader.Take(i, [&](MessageList& sent) {
+      if (options.lowercase) sent.LowercaseLetters();
       output->Add(sent);
     });
-    if (options.lowercase) Lowercase(result.messages);
+    if (options.lowercase) result.messages.LowercaseLetters();
     if (!result.status.ok()) {
       // Says on `err`, in file order, why the file could not be read.
       progress.Erase();

@@ -10,11 +10,7 @@
 
 namespace murvik {
 
-inline size_t HeldBytes(const std::vector<Message>& messages) {
-  size_t bytes = 0;
-  for (const Message& m : messages) bytes += sizeof m + m.text.size();
-  return bytes;
-}
+inline size_t HeldBytes(const MessageList& messages) { return messages.bytes(); }
 
 }  // namespace murvik
 

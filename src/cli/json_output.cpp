@@ -16,14 +16,12 @@ class JsonOutput final : public ChatOutput {
 
   void BeginFile(const std::string& name) override {
     name_ = name;
-    held_.clear();
+    held_.Clear();
   }
 
   // A file's messages are held until it was read: one that fails shows no
   // messages, only its error.
-  void Add(std::vector<Message>& messages) override {
-    held_.insert(held_.end(), std::make_move_iterator(messages.begin()), std::make_move_iterator(messages.end()));
-  }
+  void Add(MessageList& messages) override { held_.Append(messages); }
 
   void EndFile(ChatResult& result) override {
     std::fputs(first_file_ ? "[\n" : ",\n", out_);
@@ -31,7 +29,7 @@ class JsonOutput final : public ChatOutput {
     std::fprintf(out_, "  {\n    \"file\": %s,\n", JsonString(name_).c_str());
     if (!result.status.ok()) {
       std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }", JsonString(result.status.reason()).c_str());
-      held_.clear();
+      held_.Clear();
       return;
     }
     std::fputs("    \"ok\": true,\n    \"messages\": [", out_);
@@ -39,26 +37,26 @@ class JsonOutput final : public ChatOutput {
     Write(held_);
     Write(result.messages);
     std::fputs(first_message_ ? "]\n  }" : "\n    ]\n  }", out_);
-    held_.clear();
+    held_.Clear();
   }
 
   void Finish() override { std::fputs(first_file_ ? "[]\n" : "\n]\n", out_); }
 
  private:
-  void Write(const std::vector<Message>& messages) {
-    for (const Message& m : messages) {
+  void Write(const MessageList& messages) {
+    for (const Message m : messages) {
       std::fprintf(out_,
                    "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
                    "        \"sent\": %s\n      }",
-                   first_message_ ? "" : ",", JsonString(m.text).c_str(), static_cast<unsigned long long>(m.offset),
-                   m.sent ? "true" : "false");
+                   first_message_ ? "" : ",", JsonString(std::string(m.text)).c_str(),
+                   static_cast<unsigned long long>(m.offset), m.sent ? "true" : "false");
       first_message_ = false;
     }
   }
 
   std::FILE* const out_;
   std::string name_;
-  std::vector<Message> held_;  // the file's sent messages so far
+  MessageList held_;  // the file's sent messages so far
   bool first_file_ = true;
   bool first_message_ = true;
 };

@@ -29,10 +29,11 @@ class JsonLinesOutput final : public StreamedOutput {
 
   // The text goes out as it is, which on a chat of many messages is several
   // times quicker than building a JSON string for each.
-  void Write(const std::vector<Message>& messages) override {
-    for (const Message& m : messages)
-      std::fprintf(out_, "{\"file\": %s, \"text\": \"%s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
-                   m.text.c_str(), static_cast<unsigned long long>(m.offset), m.sent ? "true" : "false");
+  void Write(const MessageList& messages) override {
+    for (const Message m : messages)
+      std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
+                   static_cast<int>(m.text.size()), m.text.data(), static_cast<unsigned long long>(m.offset),
+                   m.sent ? "true" : "false");
   }
 
   void Fail(const Status& failure) override {

@@ -26,14 +26,14 @@ std::string JsonString(const std::string& s) {
 
 void StreamedOutput::BeginFile(const std::string& name) {
   name_ = name;
-  held_.clear();
+  held_.Clear();
   held_bytes_ = 0;
   started_ = false;
 }
 
-void StreamedOutput::Add(std::vector<Message>& messages) {
+void StreamedOutput::Add(MessageList& messages) {
   held_bytes_ += HeldBytes(messages);
-  held_.insert(held_.end(), std::make_move_iterator(messages.begin()), std::make_move_iterator(messages.end()));
+  held_.Append(messages);  // into memory kept from file to file
   if (held_bytes_ > kHoldBytes) Flush();
 }
 
@@ -50,7 +50,7 @@ void StreamedOutput::Flush() {
   if (!started_) Start(name_);
   started_ = true;
   Write(held_);
-  held_.clear();
+  held_.Clear();
   held_bytes_ = 0;
 }
 

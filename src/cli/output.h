@@ -22,7 +22,7 @@ class ChatOutput {
   // Starts the chat of the file named `name` on the command line.
   virtual void BeginFile(const std::string& name) = 0;
   // Takes the file's next sent messages, in order, as the file is read.
-  virtual void Add(std::vector<Message>& messages) = 0;
+  virtual void Add(MessageList& messages) = 0;
   // Ends the file with its result: the messages not added yet, or why the
   // file could not be read.
   virtual void EndFile(ChatResult& result) = 0;
@@ -53,14 +53,14 @@ class StreamedOutput : public ChatOutput {
   static constexpr size_t kHoldBytes = 1 << 20;
 
   void BeginFile(const std::string& name) override;
-  void Add(std::vector<Message>& messages) override;
+  void Add(MessageList& messages) override;
   void EndFile(ChatResult& result) override;
 
  protected:
   explicit StreamedOutput(std::FILE* out) : out_(out) {}
   // Writes what goes before the file's first message.
   virtual void Start(const std::string& name) = 0;
-  virtual void Write(const std::vector<Message>& messages) = 0;
+  virtual void Write(const MessageList& messages) = 0;
   // Writes what says that the file could not be read.
   virtual void Fail(const Status& failure) = 0;
 
@@ -70,7 +70,7 @@ class StreamedOutput : public ChatOutput {
   void Flush();
 
   std::string name_;
-  std::vector<Message> held_;
+  MessageList held_;
   size_t held_bytes_ = 0;
   bool started_ = false;  // Start was called for this file
 };

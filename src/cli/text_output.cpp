@@ -18,11 +18,11 @@ class TextOutput final : public StreamedOutput {
     first_ = false;
   }
 
-  void Write(const std::vector<Message>& messages) override {
+  void Write(const MessageList& messages) override {
     // One write for them all: a write per message costs more than the
     // message when the chat is dense.
     text_.clear();
-    for (const Message& m : messages) {
+    for (const Message m : messages) {
       text_ += m.text;
       // An open message can only be the last; it gets a line break too.
       if (m.sent || !m.text.empty()) text_ += '\n';

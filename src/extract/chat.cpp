@@ -14,8 +14,7 @@ namespace murvik {
 void ChatBuilder::Restart(Before before) {
   in_lead_ = before == Before::kUnknown;
   open_ = in_lead_ ? 1 : 0;  // the lead takes keys as an open message does
-  pos_ = begin_ = lead_end_ = 0;
-  spans_.clear();
+  pos_ = begin_ = lead_end_ = spans_size_ = 0;
   lead_ = ChatPiece::Lead::kRunsOn;
   lead_erasures_ = first_erasures_ = 0;
 }
@@ -60,17 +59,41 @@ uint8_t* ChatBuilder::Row(size_t n) {
 }
 
 void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
-  const size_t need = pos_ + n + kBlock;
-  if (need > capacity_) {
-    const size_t capacity = std::max({need, 2 * capacity_, size_t{4096}});
+  if (pos_ + n + kBlock > capacity_) {
+    const size_t capacity = std::max({pos_ + n + kBlock, 2 * capacity_, size_t{4096}});
     std::unique_ptr<char[]> text(new char[capacity]);
     if (pos_ > 0) std::memcpy(text.get(), text_.get(), pos_);
     text_ = std::move(text);
     capacity_ = capacity;
   }
-  // The last block is filled up with no keys.
+  if (spans_size_ + n + 1 > spans_capacity_) {
+    const size_t capacity = std::max({spans_size_ + n + 1, 2 * spans_capacity_, size_t{256}});
+    std::unique_ptr<Span[]> spans(new Span[capacity]);
+    std::copy(spans_.get(), spans_.get() + spans_size_, spans.get());
+    spans_ = std::move(spans);
+    spans_capacity_ = capacity;
+  }
   uint8_t* const row = row_.get();
-  std::memset(row + n, 0, kBlock);
+  std::memset(row + n, 0, kBlock);  // the last block is filled up with no keys
+  // The state, in copies the compiler can keep in registers.
+  char* const text = text_.get();
+  Span* const spans = spans_.get();
+  size_t pos = pos_, open = open_, begin = begin_, count = spans_size_;
+  uint64_t first_erasures = first_erasures_;
+  // Appends the characters among `len` types, no key where `gaps` has a bit.
+  const auto append = [&](const uint8_t* types, size_t len, uint32_t gaps) {
+    if (gaps == 0) [[likely]] {
+      // A whole block, stored even outside a message: only pos says what
+      // counts, and whatever lands past it is overwritten later.
+      std::memcpy(text + pos, types, kBlock);
+      pos += len & (0 - open);
+    } else if (open) {
+      for (size_t i = 0; i < len; ++i) {
+        text[pos] = static_cast<char>(types[i]);
+        pos += types[i] != 0;
+      }
+    }
+  };
   for (size_t block = 0; block < n; block += kBlock) {
     const uint8_t* types = row + block;
     const BlockMasks m = Masks(types);
@@ -78,41 +101,31 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
     size_t from = 0;
     for (uint32_t controls = m.controls; controls != 0; controls &= controls - 1) {
       const size_t at = static_cast<size_t>(std::countr_zero(controls));
-      Append(types + from, at - from, (m.gaps >> from) & ((1u << (at - from)) - 1));
-      const uint8_t type = types[at];
-      if (in_lead_ || (type == chat_internal::kErase && pos_ == begin_)) [[unlikely]] {
-        ApplyControl(type, offset + (block + at) * stride);
-      } else if (type == chat_internal::kErase) {
-        pos_ -= open_;
-      } else if (type == chat_internal::kEnd) {
-        if (open_) spans_.back().sent = true;
-        open_ = 0;
-      } else if (!open_) {
-        spans_.push_back(Span{offset + (block + at) * stride, pos_, false});
-        begin_ = pos_;
-        open_ = 1;
-      }
+      append(types + from, at - from, (m.gaps >> from) & ((1u << (at - from)) - 1));
       from = at + 1;
+      const uint8_t type = types[at];
+      if (in_lead_) [[unlikely]] {
+        pos_ = pos, open_ = open, begin_ = begin, spans_size_ = count, first_erasures_ = first_erasures;
+        ApplyControl(type, offset + (block + at) * stride);
+        pos = pos_, open = open_, begin = begin_, count = spans_size_, first_erasures = first_erasures_;
+        continue;
+      }
+      // The rules without a branch: which key this is can no more be
+      // foreseen than the characters.
+      const size_t start = type == chat_internal::kStart, end = type == chat_internal::kEnd;
+      const size_t erase = type == chat_internal::kErase;
+      const size_t opens = start & (open ^ 1);
+      spans[count] = Span{offset + (block + at) * stride, pos};
+      count += opens;
+      begin = opens ? pos : begin;
+      const size_t empty = pos == begin;
+      first_erasures += erase & open & empty & (count == 1);
+      pos -= erase & open & (empty ^ 1);
+      open = (open | start) & (end ^ 1);
     }
-    Append(types + from, kBlock - from, m.gaps >> from);
+    append(types + from, kBlock - from, m.gaps >> from);
   }
-}
-
-void ChatBuilder::Append(const uint8_t* types, size_t n, uint32_t gaps) {
-  if (!open_ || n == 0) return;  // typed outside a message
-  char* to = text_.get() + pos_;
-  if (gaps == 0) {
-    // A whole block: what lands past the last character is overwritten later.
-    std::memcpy(to, types, kBlock);
-    pos_ += n;
-    return;
-  }
-  size_t kept = 0;
-  for (size_t i = 0; i < n; ++i) {
-    to[kept] = static_cast<char>(types[i]);
-    kept += types[i] != 0;
-  }
-  pos_ += kept;
+  pos_ = pos, open_ = open, begin_ = begin, spans_size_ = count, first_erasures_ = first_erasures;
 }
 
 void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
@@ -127,7 +140,7 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         open_ = 0;
       }
       if (open_) return;
-      spans_.push_back(Span{offset, pos_, false});
+      spans_[spans_size_++] = Span{offset, pos_};  // ApplyRow made room
       begin_ = pos_;
       open_ = 1;
       return;
@@ -137,8 +150,6 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         in_lead_ = false;
         lead_ = ChatPiece::Lead::kEnded;
         lead_end_ = pos_;
-      } else {
-        spans_.back().sent = true;
       }
       open_ = 0;
       return;
@@ -148,7 +159,7 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         --pos_;
       } else if (in_lead_) {
         ++lead_erasures_;
-      } else if (spans_.size() == 1) {
+      } else if (spans_size_ == 1) {
         ++first_erasures_;
       }
       return;
@@ -157,37 +168,41 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
   }
 }
 
-std::vector<Message> ChatBuilder::MakeMessages(size_t from, size_t to) const {
-  std::vector<Message> messages;
-  messages.reserve(to - from);
-  for (size_t i = from; i < to; ++i) {
-    const size_t end = i + 1 < spans_.size() ? spans_[i + 1].begin : pos_;
-    messages.push_back(
-        Message{std::string(text_.get() + spans_[i].begin, end - spans_[i].begin), spans_[i].offset, spans_[i].sent});
+MessageList ChatBuilder::MakeMessages(size_t to) const {
+  MessageList messages;
+  if (to == 0) return messages;
+  const auto end = [this](size_t i) { return i + 1 < spans_size_ ? spans_[i + 1].begin : pos_; };
+  messages.Reserve(to, end(to - 1) - spans_[0].begin);
+  for (size_t i = 0; i < to; ++i) {
+    // Every message but an open last one was sent: one opens only when
+    // none is open.
+    const bool sent = i + 1 < spans_size_ || open_ == 0;
+    messages.Add(std::string_view(text_.get() + spans_[i].begin, end(i) - spans_[i].begin), spans_[i].offset, sent);
   }
   return messages;
 }
 
-std::vector<Message> ChatBuilder::TakeFinished() {
-  const size_t finished = spans_.size() - open_;
+MessageList ChatBuilder::TakeFinished() {
+  const size_t finished = spans_size_ - open_;
   if (finished == 0) return {};
-  std::vector<Message> messages = MakeMessages(0, finished);
+  MessageList messages = MakeMessages(finished);
   if (open_) {
     // Keep the open message's characters, at the front of the buffer.
-    const size_t begin = spans_.back().begin;
+    const size_t begin = spans_[spans_size_ - 1].begin;
     std::memmove(text_.get(), text_.get() + begin, pos_ - begin);
     pos_ -= begin;
     begin_ = 0;
-    spans_ = {Span{spans_.back().offset, 0, false}};
+    spans_[0] = Span{spans_[spans_size_ - 1].offset, 0};
+    spans_size_ = 1;
   } else {
     pos_ = begin_ = 0;
-    spans_.clear();
+    spans_size_ = 0;
   }
   return messages;
 }
 
-std::vector<Message> ChatBuilder::TakeMessages() {
-  std::vector<Message> messages = MakeMessages(0, spans_.size());
+MessageList ChatBuilder::TakeMessages() {
+  MessageList messages = MakeMessages(spans_size_);
   Restart(Before::kNothingOpen);
   return messages;
 }
@@ -199,73 +214,63 @@ ChatPiece ChatBuilder::TakePiece() {
   piece.lead_erasures = lead_erasures_;
   piece.lead_text.assign(text_.get(), lead_end_);
   piece.first_erasures = first_erasures_;
-  piece.messages = MakeMessages(0, spans_.size());
+  piece.messages = MakeMessages(spans_size_);
   piece.open_at_end = !in_lead_ && open_ == 1;
   Restart(Before::kUnknown);
   return piece;
 }
 
 void ChatJoin::Add(ChatPiece& piece) {
-  auto from = piece.messages.begin();
+  size_t from = 0;  // the piece's first message not yet joined
   if (open_) {
     // The lead, and with kStarted the piece's first message up to its end,
     // act on the message open here.
-    Message& open = messages_.back();
-    const auto erase = [&open](uint64_t n) {
-      open.text.resize(open.text.size() - std::min<uint64_t>(n, open.text.size()));
-    };
-    erase(piece.lead_erasures);
-    open.text += piece.lead_text;
+    messages_.EraseFromLast(piece.lead_erasures);
+    messages_.AppendToLast(piece.lead_text);
     if (piece.lead == ChatPiece::Lead::kRunsOn) return;
     if (piece.lead == ChatPiece::Lead::kStarted) {
-      erase(piece.first_erasures);
-      open.text += from->text;
-      open.sent = from->sent;
-      ++from;
+      messages_.EraseFromLast(piece.first_erasures);
+      const Message first = piece.messages[0];
+      messages_.AppendToLast(first.text);
+      messages_.SetLastSent(first.sent);
+      from = 1;
     } else {
-      open.sent = true;
+      messages_.SetLastSent(true);
     }
   } else if (piece.lead == ChatPiece::Lead::kRunsOn) {
     return;  // keys with no message open do nothing
   }
-  if (messages_.empty() && from == piece.messages.begin()) {
+  if (messages_.empty() && from == 0) {
     messages_ = std::move(piece.messages);
   } else {
-    messages_.insert(messages_.end(), std::make_move_iterator(from), std::make_move_iterator(piece.messages.end()));
+    messages_.Append(piece.messages, from);
   }
   open_ = piece.open_at_end;
 }
 
-std::vector<Message> ChatJoin::TakeFinished() {
-  std::vector<Message> finished;
+MessageList ChatJoin::TakeFinished() {
+  MessageList finished;
   finished.swap(messages_);
   if (open_) {
-    messages_.push_back(std::move(finished.back()));
-    finished.pop_back();
+    const Message open = finished.back();
+    messages_.Add(open.text, open.offset, open.sent);
+    finished.PopBack();
   }
   return finished;
 }
 
-std::vector<Message> ChatJoin::TakeMessages() {
+MessageList ChatJoin::TakeMessages() {
   open_ = false;
   return std::move(messages_);
 }
 
-std::string ChatText(const std::vector<Message>& messages) {
-  size_t size = 0;
-  for (const Message& m : messages) size += m.text.size() + 2;
+std::string ChatText(const MessageList& messages) {
   std::string text;
-  text.reserve(size);
-  for (const Message& m : messages) {
+  text.reserve(messages.text().size() + 2 * messages.size());
+  for (const Message m : messages) {
     text += m.text;
     if (m.sent) text += "\r\n";
   }
-  return text;
-}
-
-std::string LowercaseLetters(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
 }
 

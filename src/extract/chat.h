@@ -12,16 +12,9 @@
 #include <vector>
 
 #include "extract/keycodes.h"
+#include "extract/message_list.h"
 
 namespace murvik {
-
-struct Message {
-  std::string text;     // the characters typed, upper-case letters
-  uint64_t offset = 0;  // byte offset of the start code that opened it
-  bool sent = false;    // an end code closed it
-
-  friend bool operator==(const Message&, const Message&) = default;
-};
 
 // What a stretch of keys does to the chat, worked out without knowing what
 // came before it. Only a message open at the stretch's start changes what
@@ -44,8 +37,8 @@ struct ChatPiece {
   // When kStarted, the erasures that reach past the start of messages[0]
   // (before its end): with a message open before, they act on that one.
   uint64_t first_erasures = 0;
-  std::vector<Message> messages;  // as if no message were open before
-  bool open_at_end = false;       // the last of them is still open
+  MessageList messages;      // as if no message were open before
+  bool open_at_end = false;  // the last of them is still open
 };
 
 namespace chat_internal {
@@ -116,9 +109,9 @@ class ChatBuilder {
 
   // Hands over the messages no key can change any more: all of them but an
   // open last one, which stays. Not for a builder made for a stretch.
-  std::vector<Message> TakeFinished();
+  MessageList TakeFinished();
   // Hands over every message held, and starts afresh with none open.
-  std::vector<Message> TakeMessages();
+  MessageList TakeMessages();
   // What a builder made for a stretch found; it then starts afresh.
   ChatPiece TakePiece();
 
@@ -126,16 +119,12 @@ class ChatBuilder {
   struct Span {
     uint64_t offset;  // of the start key
     size_t begin;     // of its characters in text_; they run to the next one's
-    bool sent;
   };
 
-  // Appends to the open message, if any, the characters among the `n` types
-  // from `types` on; `gaps` has bit i set when types[i] is no key.
-  void Append(const uint8_t* types, size_t n, uint32_t gaps);
   // Applies a start, end or erase key (kStart, kEnd or kErase).
   void ApplyControl(uint8_t type, uint64_t offset);
-  // Messages made from spans_[from, to).
-  std::vector<Message> MakeMessages(size_t from, size_t to) const;
+  // Messages made from spans_[0, to).
+  MessageList MakeMessages(size_t to) const;
 
   std::unique_ptr<char[]> text_;
   size_t capacity_ = 0;
@@ -144,7 +133,8 @@ class ChatBuilder {
   size_t pos_ = 0;    // where the next character goes
   size_t open_ = 0;   // 1 while a message (or the lead) is open, else 0
   size_t begin_ = 0;  // where the open message's characters begin
-  std::vector<Span> spans_;
+  std::unique_ptr<Span[]> spans_;
+  size_t spans_size_ = 0, spans_capacity_ = 0;
   // A stretch's lead: keys before its first start or end key.
   bool in_lead_ = false;
   ChatPiece::Lead lead_ = ChatPiece::Lead::kRunsOn;
@@ -159,20 +149,17 @@ class ChatJoin {
   // Adds the next piece; its messages are moved out of it.
   void Add(ChatPiece& piece);
   // As ChatBuilder::TakeFinished and TakeMessages.
-  std::vector<Message> TakeFinished();
-  std::vector<Message> TakeMessages();
+  MessageList TakeFinished();
+  MessageList TakeMessages();
 
  private:
-  std::vector<Message> messages_;
+  MessageList messages_;
   bool open_ = false;  // the last message is open
 };
 
 // The chat as one text: each message's characters, and CR LF after each sent
 // one; a message left open at the end has no line break after it.
-std::string ChatText(const std::vector<Message>& messages);
-
-// `text` with its letters A-Z in lower case.
-std::string LowercaseLetters(std::string text);
+std::string ChatText(const MessageList& messages);
 
 }  // namespace murvik
 

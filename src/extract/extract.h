@@ -17,7 +17,7 @@ namespace murvik {
 // may be unsent); on failure a reason and no messages.
 struct ChatResult {
   Status status;
-  std::vector<Message> messages;
+  MessageList messages;
 
   // The chat as one text, lines ended by CR LF (see ChatText).
   std::string Text() const { return ChatText(messages); }
@@ -61,7 +61,7 @@ struct ExtractOptions {
   // result, which holds only what was not handed over. Lets a caller write
   // out a chat larger than it wants to hold. Should the extraction fail
   // later, what was handed over stands and the result holds the failure.
-  std::function<void(std::vector<Message>& sent)> on_sent;
+  std::function<void(MessageList& sent)> on_sent;
   // When set, a read by one thread uses this buffer, if it holds at least
   // chunk_size bytes, instead of mapping one of its own. Not shared between
   // extractions running at the same time.

@@ -86,7 +86,7 @@ class ChatScanner {
   // The rules that build the messages, for taking finished ones early.
   ChatBuilder& builder() { return builder_; }
   // Hands the messages over; the scanner is spent afterwards.
-  std::vector<Message> TakeMessages() { return builder_.TakeMessages(); }
+  MessageList TakeMessages() { return builder_.TakeMessages(); }
 
  private:
   uint64_t fed_ = 0;               // bytes fed so far

@@ -27,7 +27,7 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
 template <typename Chat>
 void HandOverSent(Chat& chat, const ExtractOptions& options) {
   if (!options.on_sent) return;
-  std::vector<Message> sent = chat.TakeFinished();
+  MessageList sent = chat.TakeFinished();
   if (!sent.empty()) options.on_sent(sent);
 }
 

@@ -21,8 +21,8 @@ ChatLines ChatLines::FromText(std::string_view text) {
   return lines;
 }
 
-void ChatLines::Append(const std::vector<Message>& messages) {
-  for (const Message& m : messages) {
+void ChatLines::Append(const MessageList& messages) {
+  for (const Message m : messages) {
     text_ += m.text;
     if (!m.sent) continue;
     text_.push_back('\n');

@@ -26,7 +26,7 @@ class ChatLines {
 
   // Appends `messages` in order: each message's characters, and a line break
   // after each sent one.
-  void Append(const std::vector<Message>& messages);
+  void Append(const MessageList& messages);
 
   // Characters, line breaks included.
   uint64_t size() const { return text_.size(); }

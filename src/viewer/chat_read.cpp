@@ -34,7 +34,7 @@ ChatRead::Outcome Read(const std::string& path, ExtractOptions options, std::ato
     // Sent messages go into the lines as they come, so the chat is held
     // once, not as messages and then as lines.
     auto chat = std::make_shared<ChatLines>();
-    options.on_sent = [&](std::vector<Message>& sent) { chat->Append(sent); };
+    options.on_sent = [&](MessageList& sent) { chat->Append(sent); };
     options.on_progress = [&, also = std::move(options.on_progress)](uint64_t done) {
       bytes_done = done;
       return !dropped && (!also || also(done));

@@ -15,7 +15,7 @@
 #include "replay_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
-std::vector<murvik::Message> JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch);
+murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch);
 
 namespace murvik {
 namespace {
@@ -72,7 +72,7 @@ TEST(ChatJoin, GivesWhatTheRulesGiveInFileOrder) {
   for (const std::string& bytes : replays) {
     ChatScanner whole;
     whole.Feed(bytes);
-    const std::vector<Message> expected = whole.TakeMessages();
+    const MessageList expected = whole.TakeMessages();
     for (uint64_t stretch : {1, 5, 12, 13, 25, 100, 4096}) {
       if (bytes.size() > 100000 && stretch < 12) continue;  // slow; the small replays cover it
       const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());

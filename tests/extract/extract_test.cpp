@@ -42,13 +42,13 @@ ExtractOptions Reading(uint64_t stretch, size_t chunk) {
 // What an extraction gives: the messages handed over early, then the rest.
 // `on_first` runs when the first messages are handed over.
 ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const std::function<void()>& on_first = {}) {
-  std::vector<Message> handed;
-  o.on_sent = [&](std::vector<Message>& sent) {
+  MessageList handed;
+  o.on_sent = [&](MessageList& sent) {
     if (handed.empty() && on_first) on_first();
-    for (Message& m : sent) handed.push_back(std::move(m));
+    handed.Append(sent);
   };
   ChatResult r = ExtractChat(path, o);
-  handed.insert(handed.end(), r.messages.begin(), r.messages.end());
+  handed.Append(r.messages);
   r.messages = std::move(handed);
   return r;
 }
@@ -59,7 +59,7 @@ TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
   ChatScanner whole;
   whole.Feed(bytes);
-  const std::vector<Message> expected = whole.TakeMessages();
+  const MessageList expected = whole.TakeMessages();
   for (const ExtractOptions& reading : {Reading(0, 300), Reading(1000, 300)}) {
     const std::string path = Write(bytes);
     ChatResult r = ExtractHandingOver(path, reading, [&] { std::ofstream(path, std::ios::app) << bytes; });

@@ -14,7 +14,7 @@ using namespace murvik;
 
 namespace {
 
-std::vector<Message> Messages(const char* kind, uint64_t size, uint32_t seed) {
+MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
   ChatScanner scanner;
   scanner.Feed(SynthesizedReplay(kind, size, seed));
   return scanner.TakeMessages();
@@ -47,12 +47,14 @@ class ChatViewTest : public QObject {
   // text exactly, and find's matches are a plain text's, line breaks
   // counting one character.
   void linesAndMatchesAgreeWithPlainText() {
-    for (const std::vector<Message>& messages : {Messages("chat", 300000, 11), Messages("worst", 30000, 12)}) {
+    for (const MessageList& messages : {Messages("chat", 300000, 11), Messages("worst", 30000, 12)}) {
       const std::string text = ChatText(messages);
+      MessageList halves[2];
+      for (size_t i = 0; i < messages.size(); ++i)
+        halves[i >= messages.size() / 2].Add(messages[i].text, messages[i].offset, messages[i].sent);
       ChatLines lines;
-      const auto half = messages.begin() + std::ptrdiff_t(messages.size() / 2);
-      lines.Append({messages.begin(), half});
-      lines.Append({half, messages.end()});
+      lines.Append(halves[0]);
+      lines.Append(halves[1]);
       QCOMPARE(lines.Slice(0, lines.size(), "\r\n"), text);
       QCOMPARE(ChatLines::FromText(text).Slice(0, UINT64_MAX, "\r\n"), text);
       const QString plain = QString::fromStdString(text).replace("\r\n", "\n");
