@@ -80,6 +80,7 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
   Span* const spans = spans_.get();
   size_t pos = pos_, open = open_, begin = begin_, count = spans_size_;
   uint64_t first_erasures = first_erasures_;
+  bool in_lead = in_lead_;
   // Appends the characters among `len` types, no key where `gaps` has a bit.
   const auto append = [&](const uint8_t* types, size_t len, uint32_t gaps) {
     if (gaps == 0) [[likely]] {
@@ -104,10 +105,11 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
       append(types + from, at - from, (m.gaps >> from) & ((1u << (at - from)) - 1));
       from = at + 1;
       const uint8_t type = types[at];
-      if (in_lead_) [[unlikely]] {
+      if (in_lead) [[unlikely]] {
         pos_ = pos, open_ = open, begin_ = begin, spans_size_ = count, first_erasures_ = first_erasures;
         ApplyControl(type, offset + (block + at) * stride);
         pos = pos_, open = open_, begin = begin_, count = spans_size_, first_erasures = first_erasures_;
+        in_lead = in_lead_;
         continue;
       }
       // The rules without a branch: which key this is can no more be

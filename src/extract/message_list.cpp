@@ -14,7 +14,7 @@ void MessageList::Append(const MessageList& other, size_t from) {
   const size_t skipped = from == 0 ? 0 : other.entries_[from - 1].end;
   const size_t shift = text_.size();
   text_.append(other.text_, skipped);
-  entries_.reserve(entries_.size() + other.size() - from);
+  Reserve(other.size() - from, 0);
   for (size_t i = from; i < other.size(); ++i) {
     const Entry& e = other.entries_[i];
     entries_.push_back(Entry{e.offset, e.end - skipped + shift, e.sent});
@@ -32,8 +32,11 @@ void MessageList::Clear() {
 }
 
 void MessageList::Reserve(size_t messages, size_t chars) {
-  entries_.reserve(entries_.size() + messages);
-  text_.reserve(text_.size() + chars);
+  // Never to just the size asked: a list added to again and again would
+  // then be copied each time.
+  if (entries_.size() + messages > entries_.capacity())
+    entries_.reserve(std::max(entries_.size() + messages, 2 * entries_.capacity()));
+  if (text_.size() + chars > text_.capacity()) text_.reserve(std::max(text_.size() + chars, 2 * text_.capacity()));
 }
 
 void MessageList::EraseFromLast(uint64_t n) {
