@@ -56,77 +56,12 @@ inline constexpr std::array<KeyCode, 45> kKeyCodes = {{
 }};
 // clang-format on
 
-// Index in kKeyCodes of the pair (first, second), or kNoKey when the pair is
-// not a chat key. Inline and cheap, as it runs at every scan position.
-inline constexpr uint8_t kNoKey = 0xFF;
-inline uint8_t KeyIndex(uint8_t first, uint8_t second);
-
 // Returns the entry for the pair (first, second), or nullptr when the pair is
 // not a chat key.
-inline const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second) {
-  const uint8_t i = KeyIndex(first, second);
-  return i == kNoKey ? nullptr : &kKeyCodes[i];
-}
+const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second);
 
 // Returns the pair that types `ch`, or nullptr when no key types it.
 const KeyCode* KeyCodeForChar(char ch);
-
-namespace keycodes_internal {
-
-// Every code's second byte is one of six values, so a pair is looked up in
-// two steps: the second byte picks a row (kNoRow for any other value), and
-// the first byte a column of that row. Rows 6 and 7 hold no code, so that
-// the row can be masked with 7 and used without a branch.
-inline constexpr uint8_t kNoRow = 0xFF;
-inline constexpr std::array<uint8_t, 6> kSecondBytes = {0x03, 0x20, 0x21, 0x22, 0x23, 0x24};
-
-struct Grid {
-  std::array<uint8_t, 256> row_of_second{};
-  std::array<uint16_t, 256> cell_base{};  // (row & 7) * 256, row 7 for none
-  std::array<std::array<uint8_t, 256>, 8> key{};
-};
-
-constexpr Grid BuildGrid() {
-  Grid g;
-  for (auto& r : g.row_of_second) r = kNoRow;
-  for (auto& row : g.key)
-    for (auto& k : row) k = kNoKey;
-  for (uint8_t r = 0; r < kSecondBytes.size(); ++r) g.row_of_second[kSecondBytes[r]] = r;
-  for (int b = 0; b < 256; ++b) g.cell_base[b] = static_cast<uint16_t>((g.row_of_second[b] & 7) << 8);
-  for (uint8_t i = 0; i < kKeyCodes.size(); ++i) {
-    const KeyCode& k = kKeyCodes[i];
-    g.key[g.row_of_second[k.second]][k.first] = i;
-  }
-  return g;
-}
-
-inline constexpr Grid kGrid = BuildGrid();
-
-constexpr bool TableFitsGrid() {
-  for (const KeyCode& k : kKeyCodes)
-    if (kGrid.row_of_second[k.second] == kNoRow) return false;
-  return true;
-}
-static_assert(TableFitsGrid(), "every key code must fit the lookup grid");
-static_assert(kSecondBytes.size() < 7, "row 7 means no row (see CellBase)");
-static_assert(kKeyCodes.size() < kNoKey, "a key index must not be kNoKey");
-
-}  // namespace keycodes_internal
-
-// The pair's cell in the lookup grid: its row times 256 plus its first byte.
-// Any table of 8 x 256 entries made from kGrid can be indexed by it. The
-// row part alone (CellBase of the second byte) is kNoCellBase for every
-// second byte no code has; as row 7 is the only one with all three bits set,
-// the and of several is kNoCellBase only when each is, which rules out
-// several pairs at one look.
-inline constexpr uint32_t kNoCellBase = 7 << 8;
-inline uint32_t CellBase(uint8_t second) { return keycodes_internal::kGrid.cell_base[second]; }
-inline uint32_t PairCell(uint8_t first, uint8_t second) { return CellBase(second) | first; }
-
-inline uint8_t KeyIndex(uint8_t first, uint8_t second) {
-  const uint32_t cell = PairCell(first, second);
-  return keycodes_internal::kGrid.key[cell >> 8][cell & 0xFF];
-}
 
 }  // namespace murvik
 
