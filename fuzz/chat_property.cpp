@@ -115,8 +115,8 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
 }  // namespace
 
 // The messages that pieces of `stretch` bytes, each worked out on its own,
-// give when joined in order: those handed over after each piece, then the
-// rest.
+// give when joined in order: those handed over after every eighth piece (so
+// that pieces join onto earlier messages too), then the rest.
 murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
   murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
   murvik::ChatJoin chat;
@@ -126,7 +126,7 @@ murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stre
     murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
     murvik::ChatPiece piece = builder.TakePiece();
     chat.Add(piece);
-    messages.Append(chat.TakeFinished());
+    if (at / stretch % 8 == 7) messages.Append(chat.TakeFinished());
   }
   messages.Append(chat.TakeMessages());
   return messages;
