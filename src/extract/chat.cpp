@@ -58,6 +58,15 @@ uint8_t* ChatBuilder::Row(size_t n) {
   return row_.get();
 }
 
+void ChatBuilder::ReserveSpans(size_t more) {
+  if (spans_size_ + more <= spans_capacity_) return;
+  const size_t capacity = std::max({spans_size_ + more, 2 * spans_capacity_, size_t{256}});
+  std::unique_ptr<Span[]> spans(new Span[capacity]);
+  std::copy(spans_.get(), spans_.get() + spans_size_, spans.get());
+  spans_ = std::move(spans);
+  spans_capacity_ = capacity;
+}
+
 void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
   if (pos_ + n + kBlock > capacity_) {
     const size_t capacity = std::max({pos_ + n + kBlock, 2 * capacity_, size_t{4096}});
@@ -66,18 +75,11 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
     text_ = std::move(text);
     capacity_ = capacity;
   }
-  if (spans_size_ + n + 1 > spans_capacity_) {
-    const size_t capacity = std::max({spans_size_ + n + 1, 2 * spans_capacity_, size_t{256}});
-    std::unique_ptr<Span[]> spans(new Span[capacity]);
-    std::copy(spans_.get(), spans_.get() + spans_size_, spans.get());
-    spans_ = std::move(spans);
-    spans_capacity_ = capacity;
-  }
   uint8_t* const row = row_.get();
   std::memset(row + n, 0, kBlock);  // the last block is filled up with no keys
   // The state, in copies the compiler can keep in registers.
   char* const text = text_.get();
-  Span* const spans = spans_.get();
+  Span* spans = spans_.get();
   size_t pos = pos_, open = open_, begin = begin_, count = spans_size_;
   uint64_t first_erasures = first_erasures_;
   bool in_lead = in_lead_;
@@ -99,6 +101,12 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
     const uint8_t* types = row + block;
     const BlockMasks m = Masks(types);
     if (m.gaps == 0xFFFF) continue;  // no key at all: most blocks of most replays
+    if (count + kBlock > spans_capacity_) [[unlikely]] {
+      // Room for a span at each key of the block, as one is stored at each.
+      spans_size_ = count;
+      ReserveSpans(kBlock);
+      spans = spans_.get();
+    }
     size_t from = 0;
     for (uint32_t controls = m.controls; controls != 0; controls &= controls - 1) {
       const size_t at = static_cast<size_t>(std::countr_zero(controls));
@@ -142,7 +150,7 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         open_ = 0;
       }
       if (open_) return;
-      spans_[spans_size_++] = Span{offset, pos_};  // ApplyRow made room
+      spans_[spans_size_++] = Span{offset, pos_};  // ApplyRow made room for one
       begin_ = pos_;
       open_ = 1;
       return;

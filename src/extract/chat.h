@@ -121,6 +121,8 @@ class ChatBuilder {
     size_t begin;     // of its characters in text_; they run to the next one's
   };
 
+  // Makes room for `more` spans after the first spans_size_.
+  void ReserveSpans(size_t more);
   // Applies a start, end or erase key (kStart, kEnd or kErase).
   void ApplyControl(uint8_t type, uint64_t offset);
   // Messages made from spans_[0, to).
