@@ -23,29 +23,32 @@ namespace {
 
 // Keys are taken a block at a time; characters are copied a block at a time
 // too, so the row and the text end with a block's room.
-constexpr size_t kBlock = 16;
+constexpr size_t kBlock = 32;
+constexpr uint64_t kAllGaps = (uint64_t{1} << kBlock) - 1;
 
 // Which of a block's types are start, end or erase keys (bit i for types[i]),
 // and which are no key.
 struct BlockMasks {
-  uint32_t controls, gaps;
+  uint64_t controls, gaps;
 };
 
 BlockMasks Masks(const uint8_t* types) {
-#if defined(__SSE2__)
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types));
-  const __m128i gap = _mm_cmpeq_epi8(v, _mm_setzero_si128());
-  const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(chat_internal::kErase)), v);
-  return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_andnot_si128(gap, small))),
-          static_cast<uint32_t>(_mm_movemask_epi8(gap))};
-#else
   BlockMasks m{0, 0};
-  for (size_t i = 0; i < kBlock; ++i) {
-    m.gaps |= uint32_t{types[i] == 0} << i;
-    m.controls |= uint32_t{types[i] != 0 && types[i] <= chat_internal::kErase} << i;
+#if defined(__SSE2__)
+  for (size_t i = 0; i < kBlock; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
+    const __m128i gap = _mm_cmpeq_epi8(v, _mm_setzero_si128());
+    const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(chat_internal::kErase)), v);
+    m.controls |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_andnot_si128(gap, small)))} << i;
+    m.gaps |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(gap))} << i;
   }
-  return m;
+#else
+  for (size_t i = 0; i < kBlock; ++i) {
+    m.gaps |= uint64_t{types[i] == 0} << i;
+    m.controls |= uint64_t{types[i] != 0 && types[i] <= chat_internal::kErase} << i;
+  }
 #endif
+  return m;
 }
 
 }  // namespace
@@ -84,7 +87,7 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
   uint64_t first_erasures = first_erasures_;
   bool in_lead = in_lead_;
   // Appends the characters among `len` types, no key where `gaps` has a bit.
-  const auto append = [&](const uint8_t* types, size_t len, uint32_t gaps) {
+  const auto append = [&](const uint8_t* types, size_t len, uint64_t gaps) {
     if (gaps == 0) [[likely]] {
       // A whole block, stored even outside a message: only pos says what
       // counts, and whatever lands past it is overwritten later.
@@ -100,7 +103,7 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
   for (size_t block = 0; block < n; block += kBlock) {
     const uint8_t* types = row + block;
     const BlockMasks m = Masks(types);
-    if (m.gaps == 0xFFFF) continue;  // no key at all: most blocks of most replays
+    if (m.gaps == kAllGaps) continue;  // no key at all: most blocks of most replays
     if (count + kBlock > spans_capacity_) [[unlikely]] {
       // Room for a span at each key of the block, as one is stored at each.
       spans_size_ = count;
@@ -108,9 +111,9 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
       spans = spans_.get();
     }
     size_t from = 0;
-    for (uint32_t controls = m.controls; controls != 0; controls &= controls - 1) {
+    for (uint64_t controls = m.controls; controls != 0; controls &= controls - 1) {
       const size_t at = static_cast<size_t>(std::countr_zero(controls));
-      append(types + from, at - from, (m.gaps >> from) & ((1u << (at - from)) - 1));
+      append(types + from, at - from, (m.gaps >> from) & ((uint64_t{1} << (at - from)) - 1));
       from = at + 1;
       const uint8_t type = types[at];
       if (in_lead) [[unlikely]] {
