@@ -85,9 +85,9 @@ static_assert(CharactersAreNoKeys(), "a character must not read as a start, end 
 // - end sends the open message;
 // outside a message every key does nothing.
 // The characters of all messages held lie in one buffer, one message after
-// the other, so that a character costs a store and an add, with no branch on
-// whether a message is open. Built for a stretch (kUnknown), it also works
-// out what the keys do to a message open before them (see ChatPiece).
+// the other, so that the characters between two start, end or erase keys
+// are copied into it as one block. Built for a stretch (kUnknown), it also
+// works out what the keys do to a message open before them (see ChatPiece).
 class ChatBuilder {
  public:
   enum class Before { kNothingOpen, kUnknown };
