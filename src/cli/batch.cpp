@@ -7,8 +7,6 @@
 #include <system_error>
 #include <utility>
 
-#include "cli/held_bytes.h"
-
 namespace murvik {
 
 unsigned BatchReader::Workers(size_t files) {
@@ -55,7 +53,7 @@ void BatchReader::Work() {
     options.buffer = &buffer;
     options.on_sent = [this, j, &slot](MessageList& sent) {
       std::unique_lock<std::mutex> held(mutex_);
-      slot.held_bytes += HeldBytes(sent);
+      slot.held_bytes += sent.bytes();
       slot.batches.push_back(std::move(sent));
       if (taken_ == j) due_.notify_one();
       room_.wait(held, [&] { return quit_ || slot.held_bytes <= kHoldBytes; });

@@ -4,8 +4,6 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "cli/held_bytes.h"
-
 namespace murvik {
 
 std::unique_ptr<ChatOutput> MakeOutput(Form form, std::FILE* out, size_t files) {
@@ -27,14 +25,12 @@ std::string JsonString(const std::string& s) {
 void StreamedOutput::BeginFile(const std::string& name) {
   name_ = name;
   held_.Clear();
-  held_bytes_ = 0;
   started_ = false;
 }
 
 void StreamedOutput::Add(MessageList& messages) {
-  held_bytes_ += HeldBytes(messages);
   held_.Append(messages);  // into memory kept from file to file
-  if (held_bytes_ > kHoldBytes) Flush();
+  if (held_.bytes() > kHoldBytes) Flush();
 }
 
 void StreamedOutput::EndFile(ChatResult& result) {
@@ -51,7 +47,6 @@ void StreamedOutput::Flush() {
   started_ = true;
   Write(held_);
   held_.Clear();
-  held_bytes_ = 0;
 }
 
 }  // namespace murvik

@@ -71,7 +71,6 @@ class StreamedOutput : public ChatOutput {
 
   std::string name_;
   MessageList held_;
-  size_t held_bytes_ = 0;
   bool started_ = false;  // Start was called for this file
 };
 

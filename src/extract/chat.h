@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "extract/keycodes.h"
 #include "extract/message_list.h"
