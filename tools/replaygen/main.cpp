@@ -23,7 +23,14 @@ const char kUsage[] =
     "  game    like a typical game: a line of chat every few thousand records\n"
     "          (needs --size)\n"
     "  chat    messages between short stretches of noise (needs --size)\n"
-    "  worst   every record a key code, so every position is a hit (needs --size)\n";
+    "  worst   every record a key code, so every position is a hit (needs --size)\n"
+    "  open    one message opened at the start and never sent (needs --size)\n"
+    "  erased  one message typed, then erased back to nothing (needs --size)\n"
+    "  empty   nothing but empty messages (needs --size)\n"
+    "  long    messages of a million characters (needs --size)\n"
+    "  erasures  long messages with bursts of erasures reaching far back\n"
+    "          (needs --size)\n"
+    "  mix     a mix of all of these, message lengths heavy-tailed (needs --size)\n";
 
 void WriteSample(murvik::ReplayWriter& w) {
   w.Noise(40).Say("GL HF").Noise(25);

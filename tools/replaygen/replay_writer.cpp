@@ -1,6 +1,8 @@
 #include "replay_writer.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <stdexcept>
 
 #include "extract/keycodes.h"
@@ -79,46 +81,157 @@ std::string ReplayWriter::Take() {
 
 namespace {
 
-// Appends a few records of `kind`; false for an unknown kind.
-bool AppendRecords(ReplayWriter& w, const std::string& kind, std::mt19937& rng) {
-  if (kind == "noise") {
-    w.Noise(1024);
-  } else if (kind == "game") {
-    // Mostly other input, and now and then a line of chat.
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
-    w.Noise(500 + rng() % 3000).Start();
-    const unsigned length = 1 + rng() % 40;
-    for (unsigned i = 0; i < length; ++i) w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
-    w.End();
-  } else if (kind == "chat") {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
-    w.Noise(rng() % 20).Start();
-    const unsigned length = 1 + rng() % 60;
-    for (unsigned i = 0; i < length; ++i) {
-      if (rng() % 16 == 0) w.Erase();
-      w.Type(std::string(1, kChars[rng() % (sizeof kChars - 1)]));
-    }
-    if (rng() % 20 != 0) w.End();
-  } else if (kind == "worst") {
-    for (int i = 0; i < 1024; ++i) {
-      const KeyCode& k = kKeyCodes[rng() % kKeyCodes.size()];
-      w.Pair(k.first, k.second);
-    }
-  } else {
+const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 /.-;,";
+
+// Writes the records of one kind of replay, a few at a time, knowing how
+// many records the whole replay holds (some kinds are shaped by it).
+class Shape {
+ public:
+  Shape(const std::string& kind, uint64_t records, uint32_t seed) : kind_(kind), records_(records), rng_(seed) {}
+
+  // Whether the kind is known.
+  bool Known() const {
+    for (const char* k : {"noise", "game", "chat", "worst", "open", "erased", "empty", "long", "erasures", "mix"})
+      if (kind_ == k) return true;
     return false;
   }
-  return true;
-}
+
+  // Appends a few records; `done` records were written before.
+  void Append(ReplayWriter& w, uint64_t done) {
+    left_ = records_ > done ? records_ - done : 1;
+    if (kind_ == "noise") {
+      w.Noise(1024);
+    } else if (kind_ == "game") {
+      // Mostly other input, and now and then a line of chat.
+      w.Noise(500 + rng_() % 3000).Start();
+      TypeRandom(w, 1 + rng_() % 40);
+      w.End();
+    } else if (kind_ == "chat") {
+      w.Noise(rng_() % 20).Start();
+      const unsigned length = 1 + rng_() % 60;
+      for (unsigned i = 0; i < length; ++i) {
+        if (rng_() % 16 == 0) w.Erase();
+        TypeRandom(w, 1);
+      }
+      if (rng_() % 20 != 0) w.End();
+    } else if (kind_ == "worst") {
+      for (int i = 0; i < 1024; ++i) {
+        const KeyCode& k = kKeyCodes[rng_() % kKeyCodes.size()];
+        w.Pair(k.first, k.second);
+      }
+    } else if (kind_ == "open") {
+      // One message opened at the start and never sent: a character every
+      // other record.
+      if (done == 0) w.Start();
+      for (int i = 0; i < 512; ++i) TypeRandom(w, 1).Noise(1);
+    } else if (kind_ == "erased") {
+      // One message typed through the first half and erased back to nothing
+      // through the second, then sent by the last record.
+      for (uint64_t i = done; i < done + 1024; ++i) {
+        if (i == 0)
+          w.Start();
+        else if (i + 1 == records_)
+          w.End();
+        else
+          i < records_ / 2 ? TypeRandom(w, 1) : w.Erase();
+      }
+    } else if (kind_ == "empty") {
+      for (int i = 0; i < 512; ++i) w.Start().End();
+    } else if (kind_ == "long") {
+      // Messages of a million characters.
+      w.Start();
+      TypeRandom(w, 1000000).End();
+    } else if (kind_ == "erasures") {
+      // Long messages corrected now and then by a burst of erasures that
+      // reaches back through much of what was typed.
+      w.Start();
+      uint64_t length = 0;
+      for (int burst = 0; burst < 8; ++burst) {
+        const uint64_t typed = 1 + rng_() % 200000;
+        TypeRandom(w, typed);
+        length += typed;
+        const uint64_t erased = rng_() % (length + 1);
+        Erase(w, erased);
+        length -= erased;
+      }
+      w.End();
+    } else if (kind_ == "mix") {
+      AppendMix(w);
+    }
+  }
+
+ private:
+  // Types `n` random characters, but no more than the replay has room for.
+  ReplayWriter& TypeRandom(ReplayWriter& w, uint64_t n) {
+    n = std::min(n, left_);
+    for (uint64_t i = 0; i < n; ++i) w.Type(std::string_view(&kChars[rng_() % (sizeof kChars - 1)], 1));
+    return w;
+  }
+
+  void Erase(ReplayWriter& w, uint64_t n) {
+    for (uint64_t i = 0, e = std::min(n, left_); i < e; ++i) w.Erase();
+  }
+
+  // A length from a heavy-tailed (Pareto) distribution: mostly a few
+  // characters, now and then millions.
+  uint64_t HeavyTailed() {
+    const double u = (rng_() + 1.0) / 4294967297.0;
+    return static_cast<uint64_t>(std::min(4.0 / std::pow(u, 1 / 0.8), 2e7));
+  }
+
+  // A stretch of one of the other shapes, picked at random.
+  void AppendMix(ReplayWriter& w) {
+    switch (rng_() % 7) {
+      case 0:
+        w.Noise(rng_() % 2000);
+        break;
+      case 1:  // a message of heavy-tailed length, perhaps left open
+        w.Start();
+        TypeRandom(w, HeavyTailed());
+        if (rng_() % 8 != 0) w.End();
+        break;
+      case 2:  // empty messages
+        for (uint64_t i = 0, n = rng_() % 5000; i < n; ++i) w.Start().End();
+        break;
+      case 3:  // erasures, reaching back into earlier messages' text
+        Erase(w, HeavyTailed());
+        break;
+      case 4:  // keys typed outside a message
+        w.End();
+        TypeRandom(w, rng_() % 3000);
+        break;
+      case 5:  // a message typed and corrected
+        w.Start();
+        for (int burst = 0, n = static_cast<int>(rng_() % 6); burst < n; ++burst) {
+          TypeRandom(w, HeavyTailed());
+          Erase(w, HeavyTailed());
+        }
+        w.End();
+        break;
+      default:  // every record a key code
+        for (int i = 0; i < 1024; ++i) {
+          const KeyCode& k = kKeyCodes[rng_() % kKeyCodes.size()];
+          w.Pair(k.first, k.second);
+        }
+    }
+  }
+
+  const std::string kind_;
+  const uint64_t records_;
+  uint64_t left_ = 0;  // records the replay has room for after those written
+  std::mt19937 rng_;
+};
 
 }  // namespace
 
 bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
                       const std::function<bool(const std::string& bytes)>& write) {
-  if (kind != "noise" && kind != "game" && kind != "chat" && kind != "worst") return false;
+  const uint64_t records = size > kFirstPairOffset ? (size - kFirstPairOffset) / kRecordStride : 0;
+  Shape shape(kind, records, seed);
+  if (!shape.Known()) return false;
   ReplayWriter w(seed);
-  std::mt19937 rng(seed);
   for (uint64_t written = 0; written < size;) {
-    AppendRecords(w, kind, rng);
+    shape.Append(w, (w.size() - kFirstPairOffset) / kRecordStride);
     std::string bytes = w.Take();
     if (bytes.size() > size - written) bytes.resize(static_cast<size_t>(size - written));
     if (!write(bytes)) return false;

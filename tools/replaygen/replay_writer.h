@@ -53,7 +53,15 @@ class ReplayWriter {
 //   "noise"  records with no key codes at all;
 //   "game"   like a typical game: a line of chat every few thousand records;
 //   "chat"   messages between short stretches of noise;
-//   "worst"  every record a key code, so every position is a hit.
+//   "worst"  every record a key code, so every position is a hit;
+//   "open"   one message opened at the start and never sent, a character
+//            every other record;
+//   "erased" one message typed through the first half and erased back to
+//            nothing through the second;
+//   "empty"  nothing but empty messages (start, end, start, end, ...);
+//   "long"   messages of a million characters;
+//   "erasures" long messages with bursts of erasures reaching far back;
+//   "mix"    a seeded mix of all of these, message lengths heavy-tailed.
 // Returns false for an unknown kind (before writing anything) or when `write`
 // returned false. The same kind, size and seed give the same bytes.
 bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
