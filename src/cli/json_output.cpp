@@ -4,6 +4,7 @@
 // the output.
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "cli/output.h"
 
@@ -16,12 +17,20 @@ class JsonOutput final : public ChatOutput {
 
   void BeginFile(const std::string& name) override {
     name_ = name;
-    held_.Clear();
+    held_.clear();
   }
 
   // A file's messages are held until it was read: one that fails shows no
   // messages, only its error.
-  void Add(MessageList& messages) override { held_.Append(messages); }
+  void Add(MessageList& messages) override {
+    // Many messages are copied into one list; a large batch is kept whole,
+    // so that a long message is never copied.
+    if (held_.empty() || messages.bytes() >= kKeepWhole) {
+      held_.emplace_back().swap(messages);
+    } else {
+      held_.back().Append(messages);
+    }
+  }
 
   void EndFile(ChatResult& result) override {
     std::fputs(first_file_ ? "[\n" : ",\n", out_);
@@ -29,15 +38,15 @@ class JsonOutput final : public ChatOutput {
     std::fprintf(out_, "  {\n    \"file\": %s,\n", JsonString(name_).c_str());
     if (!result.status.ok()) {
       std::fprintf(out_, "    \"ok\": false,\n    \"error\": %s\n  }", JsonString(result.status.reason()).c_str());
-      held_.Clear();
+      held_.clear();
       return;
     }
     std::fputs("    \"ok\": true,\n    \"messages\": [", out_);
     first_message_ = true;
-    Write(held_);
+    for (const MessageList& messages : held_) Write(messages);
     Write(result.messages);
     std::fputs(first_message_ ? "]\n  }" : "\n    ]\n  }", out_);
-    held_.Clear();
+    held_.clear();
   }
 
   void Finish() override { std::fputs(first_file_ ? "[]\n" : "\n]\n", out_); }
@@ -45,10 +54,11 @@ class JsonOutput final : public ChatOutput {
  private:
   void Write(const MessageList& messages) {
     for (const Message m : messages) {
-      std::fprintf(out_,
-                   "%s\n      {\n        \"text\": %s,\n        \"offset\": %llu,\n"
-                   "        \"sent\": %s\n      }",
-                   first_message_ ? "" : ",", JsonString(std::string(m.text)).c_str(),
+      // The text as it is: no character a key types needs escaping (see
+      // jsonl_output.cpp), and a copy of a long message would double it.
+      std::fprintf(out_, "%s\n      {\n        \"text\": \"", first_message_ ? "" : ",");
+      std::fwrite(m.text.data(), 1, m.text.size(), out_);
+      std::fprintf(out_, "\",\n        \"offset\": %llu,\n        \"sent\": %s\n      }",
                    static_cast<unsigned long long>(m.offset), m.sent ? "true" : "false");
       first_message_ = false;
     }
@@ -56,7 +66,9 @@ class JsonOutput final : public ChatOutput {
 
   std::FILE* const out_;
   std::string name_;
-  MessageList held_;  // the file's sent messages so far
+  static constexpr size_t kKeepWhole = 1 << 20;
+
+  std::vector<MessageList> held_;  // the file's sent messages so far
   bool first_file_ = true;
   bool first_message_ = true;
 };

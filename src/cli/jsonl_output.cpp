@@ -30,15 +30,26 @@ class JsonLinesOutput final : public StreamedOutput {
   // The text goes out as it is, which on a chat of many messages is several
   // times quicker than building a JSON string for each.
   void Write(const MessageList& messages) override {
-    for (const Message m : messages)
-      std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
-                   static_cast<int>(m.text.size()), m.text.data(), static_cast<unsigned long long>(m.offset),
+    for (const Message m : messages) {
+      if (m.text.size() < kLong) {
+        std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
+                     static_cast<int>(m.text.size()), m.text.data(), static_cast<unsigned long long>(m.offset),
+                     m.sent ? "true" : "false");
+        continue;
+      }
+      // A precision holds an int only.
+      std::fprintf(out_, "{\"file\": %s, \"text\": \"", file_.c_str());
+      std::fwrite(m.text.data(), 1, m.text.size(), out_);
+      std::fprintf(out_, "\", \"offset\": %llu, \"sent\": %s}\n", static_cast<unsigned long long>(m.offset),
                    m.sent ? "true" : "false");
+    }
   }
 
   void Fail(const Status& failure) override {
     std::fprintf(out_, "{\"file\": %s, \"error\": %s}\n", file_.c_str(), JsonString(failure.reason()).c_str());
   }
+
+  static constexpr size_t kLong = 1 << 20;
 
   std::string file_;  // the file's name as a JSON string
 };

@@ -29,7 +29,14 @@ void StreamedOutput::BeginFile(const std::string& name) {
 }
 
 void StreamedOutput::Add(MessageList& messages) {
-  held_.Append(messages);  // into memory kept from file to file
+  // Taken whole when nothing is held (the memory held before then goes back
+  // to the core, to be filled again), else copied in: a long message is
+  // never copied, and the memory kept from file to file stays bounded.
+  if (!held_.empty() && messages.bytes() > kHoldBytes) Flush();  // rather than copy them
+  if (held_.empty())
+    held_.swap(messages);
+  else
+    held_.Append(messages);
   if (held_.bytes() > kHoldBytes) Flush();
 }
 

@@ -1,5 +1,7 @@
 // The text form: a line per message; with several files, each file's chat
 // after a header naming it, and a blank line between files.
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "cli/output.h"
@@ -19,22 +21,36 @@ class TextOutput final : public StreamedOutput {
   }
 
   void Write(const MessageList& messages) override {
-    // One write for them all: a write per message costs more than the
-    // message when the chat is dense.
-    text_.clear();
+    // Many short messages are gathered into one write: a write per message
+    // costs more than the message when the chat is dense. A long one is
+    // written straight from the list, not copied.
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBuffer);
+    char* const buffer = buffer_.get();
+    char* at = buffer;
     for (const Message m : messages) {
-      text_ += m.text;
+      if (m.text.size() + 1 > kBuffer - static_cast<size_t>(at - buffer)) {
+        std::fwrite(buffer, 1, static_cast<size_t>(at - buffer), out_);
+        at = buffer;
+      }
+      if (m.text.size() >= kBuffer) {
+        std::fwrite(m.text.data(), 1, m.text.size(), out_);
+      } else if (!m.text.empty()) {
+        std::memcpy(at, m.text.data(), m.text.size());
+        at += m.text.size();
+      }
       // An open message can only be the last; it gets a line break too.
-      if (m.sent || !m.text.empty()) text_ += '\n';
+      if (m.sent || !m.text.empty()) *at++ = '\n';
     }
-    std::fwrite(text_.data(), 1, text_.size(), out_);
+    std::fwrite(buffer, 1, static_cast<size_t>(at - buffer), out_);
   }
 
   void Fail(const Status&) override {}  // the reason goes to standard error only
 
+  static constexpr size_t kBuffer = 64 << 10;
+
   const bool headers_;
-  std::string text_;   // what Write writes, kept for its capacity
-  bool first_ = true;  // no file's chat was written yet
+  std::unique_ptr<char[]> buffer_;  // what Write gathers, kBuffer bytes
+  bool first_ = true;               // no file's chat was written yet
 };
 
 }  // namespace

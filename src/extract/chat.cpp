@@ -14,7 +14,7 @@ namespace murvik {
 void ChatBuilder::Restart(Before before) {
   in_lead_ = before == Before::kUnknown;
   open_ = in_lead_ ? 1 : 0;  // the lead takes keys as an open message does
-  pos_ = begin_ = lead_end_ = spans_size_ = 0;
+  pos_ = begin_ = lead_end_ = count_ = 0;
   lead_ = ChatPiece::Lead::kRunsOn;
   lead_erasures_ = first_erasures_ = 0;
 }
@@ -26,26 +26,36 @@ namespace {
 constexpr size_t kBlock = 32;
 constexpr uint64_t kAllGaps = (uint64_t{1} << kBlock) - 1;
 
+// Finished messages taking more bytes than this are handed over whole, not
+// copied (see TakeFinished).
+constexpr size_t kSwapFrom = size_t{1} << 20;
+
 // Which of a block's types are start, end or erase keys (bit i for types[i]),
-// and which are no key.
+// which are start keys, which erase keys, and which are no key.
 struct BlockMasks {
-  uint64_t controls, gaps;
+  uint64_t controls, starts, erases, gaps;
 };
 
 BlockMasks Masks(const uint8_t* types) {
-  BlockMasks m{0, 0};
+  BlockMasks m{0, 0, 0, 0};
 #if defined(__SSE2__)
   for (size_t i = 0; i < kBlock; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(types + i));
     const __m128i gap = _mm_cmpeq_epi8(v, _mm_setzero_si128());
     const __m128i small = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(chat_internal::kErase)), v);
+    const __m128i start = _mm_cmpeq_epi8(v, _mm_set1_epi8(chat_internal::kStart));
+    const __m128i erase = _mm_cmpeq_epi8(v, _mm_set1_epi8(chat_internal::kErase));
     m.controls |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_andnot_si128(gap, small)))} << i;
+    m.starts |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(start))} << i;
+    m.erases |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(erase))} << i;
     m.gaps |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(gap))} << i;
   }
 #else
   for (size_t i = 0; i < kBlock; ++i) {
     m.gaps |= uint64_t{types[i] == 0} << i;
     m.controls |= uint64_t{types[i] != 0 && types[i] <= chat_internal::kErase} << i;
+    m.starts |= uint64_t{types[i] == chat_internal::kStart} << i;
+    m.erases |= uint64_t{types[i] == chat_internal::kErase} << i;
   }
 #endif
   return m;
@@ -61,29 +71,15 @@ uint8_t* ChatBuilder::Row(size_t n) {
   return row_.get();
 }
 
-void ChatBuilder::ReserveSpans(size_t more) {
-  if (spans_size_ + more <= spans_capacity_) return;
-  const size_t capacity = std::max({spans_size_ + more, 2 * spans_capacity_, size_t{256}});
-  std::unique_ptr<Span[]> spans(new Span[capacity]);
-  std::copy(spans_.get(), spans_.get() + spans_size_, spans.get());
-  spans_ = std::move(spans);
-  spans_capacity_ = capacity;
-}
-
 void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
-  if (pos_ + n + kBlock > capacity_) {
-    const size_t capacity = std::max({pos_ + n + kBlock, 2 * capacity_, size_t{4096}});
-    std::unique_ptr<char[]> text(new char[capacity]);
-    if (pos_ > 0) std::memcpy(text.get(), text_.get(), pos_);
-    text_ = std::move(text);
-    capacity_ = capacity;
-  }
+  using Entry = MessageList::Entry;
+  list_.text_.Reserve(pos_ + n + kBlock);
   uint8_t* const row = row_.get();
   std::memset(row + n, 0, kBlock);  // the last block is filled up with no keys
   // The state, in copies the compiler can keep in registers.
-  char* const text = text_.get();
-  Span* spans = spans_.get();
-  size_t pos = pos_, open = open_, begin = begin_, count = spans_size_;
+  char* const text = list_.text_.data();
+  Entry* entries = list_.entries_.data();
+  size_t pos = pos_, open = open_, begin = begin_, count = count_;
   uint64_t first_erasures = first_erasures_;
   bool in_lead = in_lead_;
   // Appends the characters among `len` types, no key where `gaps` has a bit.
@@ -104,11 +100,65 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
     const uint8_t* types = row + block;
     const BlockMasks m = Masks(types);
     if (m.gaps == kAllGaps) continue;  // no key at all: most blocks of most replays
-    if (count + kBlock > spans_capacity_) [[unlikely]] {
-      // Room for a span at each key of the block, as one is stored at each.
-      spans_size_ = count;
-      ReserveSpans(kBlock);
-      spans = spans_.get();
+    if (count + kBlock > list_.entries_.capacity()) [[unlikely]] {
+      // Room for an entry at each key of the block, as one is stored at each.
+      list_.entries_.Resize(count);
+      list_.entries_.Reserve(count + kBlock);
+      entries = list_.entries_.data();
+    }
+    // The rules without a branch: which key this is can no more be foreseen
+    // than the characters.
+    const auto apply = [&](uint8_t type, size_t at) {
+      const size_t start = type == chat_internal::kStart, end = type == chat_internal::kEnd;
+      const size_t erase = type == chat_internal::kErase;
+      const size_t opens = start & (open ^ 1);
+      entries[count] = Entry{offset + (block + at) * stride, pos};
+      count += opens;
+      begin = opens ? pos : begin;
+      const size_t empty = pos == begin;
+      first_erasures += erase & open & empty & (count == 1);
+      pos -= erase & open & (empty ^ 1);
+      open = (open | start) & (end ^ 1);
+    };
+    if ((m.gaps | m.controls) == kAllGaps) {
+      // No characters: only start, end and erase keys (empty messages,
+      // corrections).
+      if (m.controls == m.erases) {
+        // Only erasures: they take the open message's last characters, and
+        // those that find it empty go on as one erasure each would.
+        const size_t erasures = static_cast<size_t>(std::popcount(m.erases)) & (0 - open);
+        const size_t taken = std::min(erasures, pos - begin);
+        pos -= taken;
+        if (in_lead)
+          lead_erasures_ += erasures - taken;
+        else
+          first_erasures += (erasures - taken) & (0 - size_t{count == 1});
+        continue;
+      }
+      if (!in_lead && m.erases == 0) {
+        // Only start and end keys: every message they open is empty, and a
+        // start opens one exactly when the key before it (or the state
+        // before the block) is an end. Adding each end's next place to the
+        // gaps carries it through them to the key that follows the end, so
+        // no key is looked at one by one.
+        const uint64_t ends = m.controls & ~m.starts;
+        const uint64_t after_ends = (ends << 1) | (open ^ 1);
+        const uint64_t opening = (m.gaps + after_ends) & m.controls & ~ends;
+        for (uint64_t opens = opening; opens != 0; opens &= opens - 1) {
+          const size_t at = static_cast<size_t>(std::countr_zero(opens));
+          entries[count++] = Entry{offset + (block + at) * stride, pos};
+        }
+        begin = opening != 0 ? pos : begin;
+        open = (ends >> (63 - std::countl_zero(m.controls)) & 1) ^ 1;
+        continue;
+      }
+      if (!in_lead) {
+        for (uint64_t controls = m.controls; controls != 0; controls &= controls - 1) {
+          const size_t at = static_cast<size_t>(std::countr_zero(controls));
+          apply(types[at], at);
+        }
+        continue;
+      }
     }
     size_t from = 0;
     for (uint64_t controls = m.controls; controls != 0; controls &= controls - 1) {
@@ -117,28 +167,17 @@ void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
       from = at + 1;
       const uint8_t type = types[at];
       if (in_lead) [[unlikely]] {
-        pos_ = pos, open_ = open, begin_ = begin, spans_size_ = count, first_erasures_ = first_erasures;
+        pos_ = pos, open_ = open, begin_ = begin, count_ = count, first_erasures_ = first_erasures;
         ApplyControl(type, offset + (block + at) * stride);
-        pos = pos_, open = open_, begin = begin_, count = spans_size_, first_erasures = first_erasures_;
+        pos = pos_, open = open_, begin = begin_, count = count_, first_erasures = first_erasures_;
         in_lead = in_lead_;
         continue;
       }
-      // The rules without a branch: which key this is can no more be
-      // foreseen than the characters.
-      const size_t start = type == chat_internal::kStart, end = type == chat_internal::kEnd;
-      const size_t erase = type == chat_internal::kErase;
-      const size_t opens = start & (open ^ 1);
-      spans[count] = Span{offset + (block + at) * stride, pos};
-      count += opens;
-      begin = opens ? pos : begin;
-      const size_t empty = pos == begin;
-      first_erasures += erase & open & empty & (count == 1);
-      pos -= erase & open & (empty ^ 1);
-      open = (open | start) & (end ^ 1);
+      apply(type, at);
     }
     append(types + from, kBlock - from, m.gaps >> from);
   }
-  pos_ = pos, open_ = open, begin_ = begin, spans_size_ = count, first_erasures_ = first_erasures;
+  pos_ = pos, open_ = open, begin_ = begin, count_ = count, first_erasures_ = first_erasures;
 }
 
 void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
@@ -153,7 +192,7 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         open_ = 0;
       }
       if (open_) return;
-      spans_[spans_size_++] = Span{offset, pos_};  // ApplyRow made room for one
+      list_.entries_[count_++] = MessageList::Entry{offset, pos_};  // ApplyRow made room for one
       begin_ = pos_;
       open_ = 1;
       return;
@@ -172,7 +211,7 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
         --pos_;
       } else if (in_lead_) {
         ++lead_erasures_;
-      } else if (spans_size_ == 1) {
+      } else if (count_ == 1) {
         ++first_erasures_;
       }
       return;
@@ -181,56 +220,71 @@ void ChatBuilder::ApplyControl(uint8_t type, uint64_t offset) {
   }
 }
 
-MessageList ChatBuilder::MakeMessages(size_t to) const {
-  MessageList messages;
-  if (to == 0) return messages;
-  const auto end = [this](size_t i) { return i + 1 < spans_size_ ? spans_[i + 1].begin : pos_; };
-  messages.Reserve(to, end(to - 1) - spans_[0].begin);
-  for (size_t i = 0; i < to; ++i) {
-    // Every message but an open last one was sent: one opens only when
-    // none is open.
-    const bool sent = i + 1 < spans_size_ || open_ == 0;
-    messages.Add(std::string_view(text_.get() + spans_[i].begin, end(i) - spans_[i].begin), spans_[i].offset, sent);
-  }
-  return messages;
+void ChatBuilder::SyncList() {
+  list_.text_.Resize(pos_);
+  list_.entries_.Resize(count_);
+  list_.last_open_ = count_ > 0 && open_ == 1;
 }
 
-MessageList ChatBuilder::TakeFinished() {
-  const size_t finished = spans_size_ - open_;
-  if (finished == 0) return {};
-  MessageList messages = MakeMessages(finished);
-  if (open_) {
-    // Keep the open message's characters, at the front of the buffer.
-    const size_t begin = spans_[spans_size_ - 1].begin;
-    std::memmove(text_.get(), text_.get() + begin, pos_ - begin);
-    pos_ -= begin;
+void ChatBuilder::TakeFinished(MessageList& into) {
+  into.Clear();
+  const size_t finished = count_ - open_;
+  if (finished == 0) return;
+  const size_t end = open_ ? list_.entries_[finished].begin : pos_;
+  if (end + finished * sizeof(MessageList::Entry) > kSwapFrom) {
+    // Too large to copy: handed over whole, the builder going on in the
+    // memory `into` had, with the open message copied there.
+    SyncList();
+    if (open_) {
+      const Message last = list_.back();
+      into.Add(last.text, last.offset, false);
+      list_.PopBack();
+    }
+    list_.swap(into);
+    pos_ = list_.text_.size();
+    count_ = list_.size();
     begin_ = 0;
-    spans_[0] = Span{spans_[spans_size_ - 1].offset, 0};
-    spans_size_ = 1;
-  } else {
-    pos_ = begin_ = 0;
-    spans_size_ = 0;
+    return;
   }
-  return messages;
+  // Copied out, so that the builder keeps its memory and fills it again.
+  into.text_.Append(list_.text_.data(), end);
+  into.entries_.Append(list_.entries_.data(), finished);
+  if (open_) {
+    // The open message goes to the front. It opened after the last
+    // hand-over (a message is finished only once the one before it is), so
+    // this costs no more than the keys applied since.
+    std::memmove(list_.text_.data(), list_.text_.data() + end, pos_ - end);
+    pos_ -= end;
+    list_.entries_[0] = MessageList::Entry{list_.entries_[finished].offset, 0};
+  } else {
+    pos_ = 0;
+  }
+  count_ = open_;
+  begin_ = 0;
 }
 
 MessageList ChatBuilder::TakeMessages() {
-  MessageList messages = MakeMessages(spans_size_);
+  SyncList();
+  MessageList messages = std::move(list_);
+  list_ = MessageList();
   Restart(Before::kNothingOpen);
   return messages;
 }
 
-ChatPiece ChatBuilder::TakePiece() {
+void ChatBuilder::TakePiece(ChatPiece& into) {
   if (in_lead_) lead_end_ = pos_;
-  ChatPiece piece;
-  piece.lead = lead_;
-  piece.lead_erasures = lead_erasures_;
-  piece.lead_text.assign(text_.get(), lead_end_);
-  piece.first_erasures = first_erasures_;
-  piece.messages = MakeMessages(spans_size_);
-  piece.open_at_end = !in_lead_ && open_ == 1;
+  // Copied out, so that the builder keeps its memory and fills it again.
+  MessageList& messages = into.messages;
+  messages.Clear();
+  messages.text_.Append(list_.text_.data(), pos_);
+  messages.entries_.Append(list_.entries_.data(), count_);
+  messages.last_open_ = !in_lead_ && open_ == 1;
+  into.lead = lead_;
+  into.lead_erasures = lead_erasures_;
+  into.lead_text = std::string_view(messages.text_.data(), lead_end_);
+  into.first_erasures = first_erasures_;
+  into.open_at_end = !in_lead_ && open_ == 1;
   Restart(Before::kUnknown);
-  return piece;
 }
 
 void ChatJoin::Add(ChatPiece& piece) {
@@ -254,27 +308,31 @@ void ChatJoin::Add(ChatPiece& piece) {
     return;  // keys with no message open do nothing
   }
   if (messages_.empty() && from == 0) {
-    messages_ = std::move(piece.messages);
+    messages_.swap(piece.messages);  // the piece keeps the memory messages_ had
   } else {
     messages_.Append(piece.messages, from);
   }
   open_ = piece.open_at_end;
 }
 
-MessageList ChatJoin::TakeFinished() {
-  MessageList finished;
-  finished.swap(messages_);
+void ChatJoin::TakeFinished(MessageList& into) {
+  into.Clear();
+  if (messages_.empty() || (open_ && messages_.size() == 1)) return;  // nothing finished
   if (open_) {
-    const Message open = finished.back();
-    messages_.Add(open.text, open.offset, open.sent);
-    finished.PopBack();
+    // As in ChatBuilder::TakeFinished, the open message opened after the
+    // last hand-over.
+    const Message last = messages_.back();
+    into.Add(last.text, last.offset, false);
+    messages_.PopBack();
   }
-  return finished;
+  messages_.swap(into);
 }
 
 MessageList ChatJoin::TakeMessages() {
   open_ = false;
-  return std::move(messages_);
+  MessageList messages = std::move(messages_);
+  messages_ = MessageList();
+  return messages;
 }
 
 std::string ChatText(const MessageList& messages) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "extract/keycodes.h"
 #include "extract/message_list.h"
@@ -31,7 +32,9 @@ struct ChatPiece {
   };
   Lead lead = Lead::kRunsOn;
   uint64_t lead_erasures = 0;  // the lead's erasures that reach past its characters
-  std::string lead_text;       // the lead's characters that stay
+  // The lead's characters that stay; they lie in the memory of `messages`,
+  // before its first message, and last as long as it.
+  std::string_view lead_text;
   // When kStarted, the erasures that reach past the start of messages[0]
   // (before its end): with a message open before, they act on that one.
   uint64_t first_erasures = 0;
@@ -105,40 +108,48 @@ class ChatBuilder {
   // start, end or erase key.
   void ApplyRow(size_t n, uint64_t offset, uint64_t stride);
 
-  // Hands over the messages no key can change any more: all of them but an
-  // open last one, which stays. Not for a builder made for a stretch.
-  MessageList TakeFinished();
+  // Hands over the messages no key can change any more, all of them but an
+  // open last one, which stays, by swapping them into `into` (emptied
+  // first): the builder goes on in the memory `into` had. Not for a builder
+  // made for a stretch.
+  void TakeFinished(MessageList& into);
+  MessageList TakeFinished() {
+    MessageList finished;
+    TakeFinished(finished);
+    return finished;
+  }
   // Hands over every message held, and starts afresh with none open.
   MessageList TakeMessages();
-  // What a builder made for a stretch found; it then starts afresh.
-  ChatPiece TakePiece();
+  // What a builder made for a stretch found, swapped into `into` (whose
+  // memory the builder goes on in); it then starts afresh.
+  void TakePiece(ChatPiece& into);
+  ChatPiece TakePiece() {
+    ChatPiece piece;
+    TakePiece(piece);
+    return piece;
+  }
 
  private:
-  struct Span {
-    uint64_t offset;  // of the start key
-    size_t begin;     // of its characters in text_; they run to the next one's
-  };
-
-  // Makes room for `more` spans after the first spans_size_.
-  void ReserveSpans(size_t more);
   // Applies a start, end or erase key (kStart, kEnd or kErase).
   void ApplyControl(uint8_t type, uint64_t offset);
-  // Messages made from spans_[0, to).
-  MessageList MakeMessages(size_t to) const;
+  // Sets the list's sizes and last flag from the builder's state.
+  void SyncList();
 
-  std::unique_ptr<char[]> text_;
-  size_t capacity_ = 0;
+  // The messages, written straight into the list's memory: a message's
+  // characters run from its entry's begin to the next one's, or to pos_.
+  // An entry is written at every start, end or erase key and counted only
+  // when a message opens.
+  MessageList list_;
   std::unique_ptr<uint8_t[]> row_;  // see Row
   size_t row_capacity_ = 0;
   size_t pos_ = 0;    // where the next character goes
+  size_t count_ = 0;  // messages in list_
   size_t open_ = 0;   // 1 while a message (or the lead) is open, else 0
   size_t begin_ = 0;  // where the open message's characters begin
-  std::unique_ptr<Span[]> spans_;
-  size_t spans_size_ = 0, spans_capacity_ = 0;
   // A stretch's lead: keys before its first start or end key.
   bool in_lead_ = false;
   ChatPiece::Lead lead_ = ChatPiece::Lead::kRunsOn;
-  size_t lead_end_ = 0;  // the lead's characters are text_[0, lead_end_)
+  size_t lead_end_ = 0;  // the lead's characters are text [0, lead_end_)
   uint64_t lead_erasures_ = 0, first_erasures_ = 0;
 };
 
@@ -146,10 +157,16 @@ class ChatBuilder {
 // that order.
 class ChatJoin {
  public:
-  // Adds the next piece; its messages are moved out of it.
+  // Adds the next piece; its messages are taken, and the piece is spent.
   void Add(ChatPiece& piece);
-  // As ChatBuilder::TakeFinished and TakeMessages.
-  MessageList TakeFinished();
+  // As ChatBuilder::TakeFinished and TakeMessages. Copies at most the open
+  // last message's characters added since the last call.
+  void TakeFinished(MessageList& into);
+  MessageList TakeFinished() {
+    MessageList finished;
+    TakeFinished(finished);
+    return finished;
+  }
   MessageList TakeMessages();
 
  private:

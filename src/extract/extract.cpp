@@ -39,6 +39,7 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
   ReadBuffer* lent = options.buffer;
   ReadBuffer& buf = lent != nullptr && lent->size() >= chunk ? *lent : own.emplace(chunk);
   ChatScanner scanner;
+  MessageList sent;
   for (;;) {
     size_t want = chunk;
     if (length != nullptr) {
@@ -53,7 +54,7 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
       break;
     }
     scanner.Feed(buf.get(), static_cast<size_t>(n));
-    HandOverSent(scanner.builder(), options);
+    HandOverSent(scanner.builder(), sent, options);
     if (!GoOn(options, scanner.bytes_fed())) return Failure(Status::Error(kCancelled));
   }
   if (scanner.bytes_fed() == 0) return Failure(Status::Error("empty input"));

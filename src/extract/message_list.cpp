@@ -5,56 +5,59 @@
 namespace murvik {
 
 void MessageList::Add(std::string_view text, uint64_t offset, bool sent) {
-  text_ += text;
-  entries_.push_back(Entry{offset, text_.size(), sent});
+  entries_.PushBack(Entry{offset, text_.size()});
+  text_.Append(text.data(), text.size());
+  last_open_ = !sent;
 }
 
 void MessageList::Append(const MessageList& other, size_t from) {
   if (from >= other.size()) return;
-  const size_t skipped = from == 0 ? 0 : other.entries_[from - 1].end;
-  const size_t shift = text_.size();
-  text_.append(other.text_, skipped);
-  Reserve(other.size() - from, 0);
-  for (size_t i = from; i < other.size(); ++i) {
-    const Entry& e = other.entries_[i];
-    entries_.push_back(Entry{e.offset, e.end - skipped + shift, e.sent});
-  }
+  const uint64_t skipped = other.entries_[from].begin;
+  const uint64_t shift = text_.size();
+  text_.Append(other.text_.data() + skipped, other.text_.size() - skipped);
+  const size_t n = other.size() - from;
+  entries_.Reserve(entries_.size() + n);
+  Entry* out = entries_.data() + entries_.size();
+  const Entry* in = other.entries_.data() + from;
+  for (size_t i = 0; i < n; ++i) out[i] = Entry{in[i].offset, in[i].begin - skipped + shift};
+  entries_.Resize(entries_.size() + n);
+  last_open_ = other.last_open_;
 }
 
 void MessageList::PopBack() {
-  entries_.pop_back();
-  text_.resize(entries_.empty() ? 0 : entries_.back().end);
+  text_.Resize(entries_.back().begin);
+  entries_.Resize(entries_.size() - 1);
+  last_open_ = false;
+  if (empty()) text_.Resize(0);
 }
 
 void MessageList::Clear() {
-  text_.clear();
-  entries_.clear();
+  text_.Clear();
+  entries_.Clear();
+  last_open_ = false;
 }
 
 void MessageList::Reserve(size_t messages, size_t chars) {
-  // Never to just the size asked: a list added to again and again would
-  // then be copied each time.
-  if (entries_.size() + messages > entries_.capacity())
-    entries_.reserve(std::max(entries_.size() + messages, 2 * entries_.capacity()));
-  if (text_.size() + chars > text_.capacity()) text_.reserve(std::max(text_.size() + chars, 2 * text_.capacity()));
+  entries_.Reserve(entries_.size() + messages);
+  text_.Reserve(text_.size() + chars);
 }
 
 void MessageList::EraseFromLast(uint64_t n) {
-  const size_t begin = entries_.size() < 2 ? 0 : entries_[entries_.size() - 2].end;
-  entries_.back().end -= static_cast<size_t>(std::min<uint64_t>(n, entries_.back().end - begin));
-  text_.resize(entries_.back().end);
+  const size_t begin = entries_.back().begin;
+  text_.Resize(text_.size() - static_cast<size_t>(std::min<uint64_t>(n, text_.size() - begin)));
 }
 
-void MessageList::AppendToLast(std::string_view text) {
-  text_ += text;
-  entries_.back().end = text_.size();
-}
-
-void MessageList::SetLastSent(bool sent) { entries_.back().sent = sent; }
+void MessageList::AppendToLast(std::string_view text) { text_.Append(text.data(), text.size()); }
 
 void MessageList::LowercaseLetters() {
-  for (char& c : text_)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string_view all = text();
+  char* c = text_.data() + (text_.size() - all.size());
+  for (char* const end = text_.data() + text_.size(); c != end; ++c)
+    if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+}
+
+bool operator==(const MessageList& a, const MessageList& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 }  // namespace murvik

@@ -9,7 +9,9 @@
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
+
+#include "extract/growing_array.h"
 
 namespace murvik {
 
@@ -24,21 +26,32 @@ struct Message {
 };
 
 // Messages in file order, their characters one message after the other in
-// one text.
+// one text. Only the last message can be unsent: the rules open a message
+// only when none is open. Its memory grows without copying (GrowingArray),
+// and is kept when the list is cleared or swapped, so that lists passed back
+// and forth between the core and its caller reuse it.
 class MessageList {
  public:
+  MessageList() = default;
+  MessageList(MessageList&&) noexcept = default;
+  MessageList& operator=(MessageList&&) noexcept = default;
+
   size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
+  bool empty() const { return entries_.size() == 0; }
   Message operator[](size_t i) const {
-    const size_t begin = i == 0 ? 0 : entries_[i - 1].end;
-    return Message{std::string_view(text_).substr(begin, entries_[i].end - begin), entries_[i].offset,
-                   entries_[i].sent};
+    const size_t begin = entries_[i].begin;
+    const size_t end = i + 1 < size() ? entries_[i + 1].begin : text_.size();
+    return Message{std::string_view(text_.data() + begin, end - begin), entries_[i].offset,
+                   i + 1 < size() || !last_open_};
   }
   Message back() const { return (*this)[size() - 1]; }
   // Every message's characters, one message after the other.
-  std::string_view text() const { return text_; }
+  std::string_view text() const {
+    const size_t begin = empty() ? text_.size() : entries_[0].begin;
+    return std::string_view(text_.data() + begin, text_.size() - begin);
+  }
   // The memory the messages take.
-  size_t bytes() const { return text_.size() + entries_.size() * sizeof(Entry); }
+  size_t bytes() const { return text().size() + entries_.size() * sizeof(Entry); }
 
   class Iterator {
    public:
@@ -64,17 +77,18 @@ class MessageList {
   Iterator begin() const { return Iterator(this, 0); }
   Iterator end() const { return Iterator(this, size()); }
 
-  // Adds a message at the end.
+  // Adds a message at the end; the one before it, if any, counts as sent.
   void Add(std::string_view text, uint64_t offset, bool sent);
   // Adds the messages of `other` from its `from`th on, at the end.
   void Append(const MessageList& other, size_t from = 0);
-  // Removes the last message.
+  // Removes the last message; the one before it, if any, is sent.
   void PopBack();
-  // Forgets every message, keeping the memory.
+  // Forgets every message, keeping the memory unless it is large.
   void Clear();
   void swap(MessageList& other) noexcept {
     text_.swap(other.text_);
     entries_.swap(other.entries_);
+    std::swap(last_open_, other.last_open_);
   }
   // Makes room for `messages` more messages holding `chars` characters.
   void Reserve(size_t messages, size_t chars);
@@ -83,26 +97,27 @@ class MessageList {
   // when fewer), appends `text`, marks it sent or not.
   void EraseFromLast(uint64_t n);
   void AppendToLast(std::string_view text);
-  void SetLastSent(bool sent);
+  void SetLastSent(bool sent) { last_open_ = !sent; }
 
   // Puts every letter A-Z in lower case.
   void LowercaseLetters();
 
   // The same messages, in the same order.
-  friend bool operator==(const MessageList& a, const MessageList& b) {
-    return a.text_ == b.text_ && a.entries_ == b.entries_;
-  }
+  friend bool operator==(const MessageList& a, const MessageList& b);
 
  private:
+  friend class ChatBuilder;  // writes its messages straight into a list
+
   struct Entry {
-    uint64_t offset;
-    size_t end;  // of its characters in text_; they begin at the previous one's
-    bool sent;
-    friend bool operator==(const Entry&, const Entry&) = default;
+    uint64_t offset;  // of the start key
+    uint64_t begin;   // of its characters in text_; they run to the next one's
   };
 
-  std::string text_;
-  std::vector<Entry> entries_;
+  // The characters. Before the first message's there may be others, which
+  // belong to no message (see ChatBuilder::TakePiece).
+  GrowingArray<char> text_;
+  GrowingArray<Entry> entries_;
+  bool last_open_ = false;  // the last message is unsent
 };
 
 }  // namespace murvik

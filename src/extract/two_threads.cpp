@@ -43,8 +43,8 @@ class StretchQueue {
         stretch_(stretch),
         chunk_(chunk),
         count_((length + stretch - 1) / stretch),
-        own_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown)},
-        worker_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown)} {}
+        own_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown), {}},
+        worker_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown), {}} {}
 
   // Waits for the stretch the worker is scanning, if any, and ends it.
   ~StretchQueue() {
@@ -104,6 +104,7 @@ class StretchQueue {
   struct Scanning {
     ReadBuffer buf;
     ChatBuilder builder;
+    ChatPiece piece;  // what the builder hands its piece over in
   };
 
   // Whether a stretch is left to take and has a free slot. Under mutex_.
@@ -118,9 +119,9 @@ class StretchQueue {
     lock.unlock();
     const uint64_t begin = j * stretch_, end = std::min(length_, begin + stretch_);
     Status status = ScanStretch(fd_, begin, end, length_, chunk_, with.buf.get(), with.builder);
-    ChatPiece piece = with.builder.TakePiece();
+    with.builder.TakePiece(with.piece);
     lock.lock();
-    slot.piece = std::move(piece);
+    std::swap(slot.piece, with.piece);  // the joined piece's memory is used again
     slot.status = std::move(status);
     slot.done = true;
     scanned_.notify_one();
@@ -161,6 +162,7 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
   if (queue.count() < 2 || !queue.Launch()) return std::nullopt;
 
   ChatJoin chat;
+  MessageList sent;
   for (uint64_t i = 0; i < queue.count(); ++i) {
     // On a failure the queue's destructor waits for the worker, before the
     // file is closed.
@@ -168,7 +170,7 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
     if (Status s = queue.Await(i, &piece); !s.ok()) return ChatResult{std::move(s), {}};
     chat.Add(*piece);
     queue.Release(i);
-    HandOverSent(chat, options);
+    HandOverSent(chat, sent, options);
     if (!GoOn(options, std::min(length, (i + 1) * stretch))) return ChatResult{Status::Error(kCancelled), {}};
   }
   return ChatResult{Status::Ok(), chat.TakeMessages()};

@@ -23,11 +23,12 @@ namespace murvik {
 std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const ExtractOptions& options);
 
 // Hands the messages that `chat` (a ChatBuilder or ChatJoin) finished to the
-// caller, if it asked for them.
+// caller, if it asked for them, in `sent`, which is kept from call to call
+// so that its memory goes back and forth rather than being made anew.
 template <typename Chat>
-void HandOverSent(Chat& chat, const ExtractOptions& options) {
+void HandOverSent(Chat& chat, MessageList& sent, const ExtractOptions& options) {
   if (!options.on_sent) return;
-  MessageList sent = chat.TakeFinished();
+  chat.TakeFinished(sent);
   if (!sent.empty()) options.on_sent(sent);
 }
 
