@@ -29,14 +29,18 @@ void StreamedOutput::BeginFile(const std::string& name) {
 }
 
 void StreamedOutput::Add(MessageList& messages) {
-  // Taken whole when nothing is held (the memory held before then goes back
-  // to the core, to be filled again), else copied in: a long message is
-  // never copied, and the memory kept from file to file stays bounded.
-  if (!held_.empty() && messages.bytes() > kHoldBytes) Flush();  // rather than copy them
-  if (held_.empty())
+  if (held_.empty()) {
+    // Taken whole, not copied; the memory held before goes back to the
+    // core, to be filled again.
     held_.swap(messages);
-  else
+  } else if (held_.bytes() + messages.bytes() > kHoldBytes) {
+    // As if copied in and then flushed, without the copy.
+    Flush();
+    Write(messages);
+    return;
+  } else {
     held_.Append(messages);
+  }
   if (held_.bytes() > kHoldBytes) Flush();
 }
 

@@ -273,15 +273,15 @@ MessageList ChatBuilder::TakeMessages() {
 
 void ChatBuilder::TakePiece(ChatPiece& into) {
   if (in_lead_) lead_end_ = pos_;
-  // Copied out, so that the builder keeps its memory and fills it again.
-  MessageList& messages = into.messages;
-  messages.Clear();
-  messages.text_.Append(list_.text_.data(), pos_);
-  messages.entries_.Append(list_.entries_.data(), count_);
-  messages.last_open_ = !in_lead_ && open_ == 1;
+  // Handed over whole; the builder goes on in the memory the piece had,
+  // which the join gave back (see ChatJoin::Add).
+  into.messages.Clear();
+  SyncList();
+  list_.last_open_ = !in_lead_ && open_ == 1;
+  list_.swap(into.messages);
   into.lead = lead_;
   into.lead_erasures = lead_erasures_;
-  into.lead_text = std::string_view(messages.text_.data(), lead_end_);
+  into.lead_text = std::string_view(into.messages.text_.data(), lead_end_);
   into.first_erasures = first_erasures_;
   into.open_at_end = !in_lead_ && open_ == 1;
   Restart(Before::kUnknown);

@@ -44,6 +44,19 @@ TEST(ChatProperty, HoldsForGeneratedReplays) {
   }
 }
 
+// Every shape of chat, each read in chunks and stretches so small that one
+// message spans thousands of them, by one thread and two, from a file and a
+// pipe, handing over early or not (the first four bytes say how).
+TEST(ChatProperty, HoldsForEveryShapeInSmallPieces) {
+  for (const char* kind : {"open", "erased", "empty", "long", "erasures", "mix"}) {
+    for (uint32_t seed = 1; seed <= 2; ++seed) {
+      std::string bytes = SynthesizedReplay(kind, 60000 + 4099 * seed, seed);
+      for (const char* how : {"\x00\x17\x00\x02", "\x10\x0B\x00\x00", "\x40\x3F\xFF\x02", "\xFF\x05\xFF\x03"})
+        Holds(bytes.replace(0, 4, how, 4));
+    }
+  }
+}
+
 // Read from a file by two threads in stretches of 24 bytes, chunks of 200,
 // handing over early; and from a pipe in chunks of 256.
 TEST(ChatProperty, HoldsForEveryPairOfBytes) {
