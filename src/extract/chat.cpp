@@ -73,6 +73,7 @@ uint8_t* ChatBuilder::Row(size_t n) {
 
 void ChatBuilder::ApplyRow(size_t n, uint64_t offset, uint64_t stride) {
   using Entry = MessageList::Entry;
+  list_.text_.Resize(pos_);  // what growing keeps: the characters so far
   list_.text_.Reserve(pos_ + n + kBlock);
   uint8_t* const row = row_.get();
   std::memset(row + n, 0, kBlock);  // the last block is filled up with no keys

@@ -1,8 +1,10 @@
-// Where the system allows it (Linux), a large array lives in a mapping of its
-// own, grown by mremap, which moves page tables rather than bytes; and it
-// asks for huge pages, so that a billion characters written take a few
-// hundred page faults, not a quarter of a million. Elsewhere, and for small
-// arrays, malloc and realloc serve.
+// Where the system allows it (Linux), an array of 64 KiB or more lives in a
+// mapping of its own, grown by mremap, which moves page tables rather than
+// bytes, and never handed back to the system by malloc's trimming only to be
+// faulted in again (a first touch of a page costs far more than a write to
+// it). A very large one asks for huge pages, so that a billion characters
+// take a few hundred page faults, not a quarter of a million. Elsewhere, and
+// for small arrays, malloc and realloc serve.
 #include "extract/growing_array.h"
 
 #include <cstdlib>
@@ -16,16 +18,21 @@ namespace murvik::memory_internal {
 namespace {
 
 #if defined(__linux__)
-constexpr size_t kMapFrom = size_t{1} << 20;
-constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kMapFrom = size_t{64} << 10;
+// Huge pages only for very large arrays: a huge page is cleared whole when
+// first touched, which costs more than it saves for an array of a few.
+constexpr size_t kHugeFrom = size_t{4} << 20;
 
 bool Mapped(size_t bytes) { return bytes >= kMapFrom; }
-size_t MappedSize(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+size_t MappedSize(size_t bytes) { return (bytes + kMapFrom - 1) / kMapFrom * kMapFrom; }
+void AskForHugePages(void* p, size_t bytes) {
+  if (bytes >= kHugeFrom) madvise(p, bytes, MADV_HUGEPAGE);  // a hint: no matter if refused
+}
 
 void* Map(size_t bytes) {
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
-  madvise(p, bytes, MADV_HUGEPAGE);  // a hint: no matter if refused
+  AskForHugePages(p, bytes);
   return p;
 }
 #else
@@ -54,7 +61,7 @@ void* Grow(void* p, size_t old_bytes, size_t used, size_t* bytes) {
     if (Mapped(old_bytes)) {
       void* q = mremap(p, old_bytes, *bytes, MREMAP_MAYMOVE);
       if (q == MAP_FAILED) throw std::bad_alloc();
-      madvise(q, *bytes, MADV_HUGEPAGE);
+      AskForHugePages(q, *bytes);
       return q;
     }
     void* q = Map(*bytes);  // from malloc's memory, once: at most kMapFrom copied

@@ -90,6 +90,7 @@ class StretchQueue {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       released_ = i + 1;
+      spares_.push_back(std::move(slots_[i % kSlots].piece));
     }
     room_.notify_one();
   }
@@ -121,7 +122,11 @@ class StretchQueue {
     Status status = ScanStretch(fd_, begin, end, length_, chunk_, with.buf.get(), with.builder);
     with.builder.TakePiece(with.piece);
     lock.lock();
-    std::swap(slot.piece, with.piece);  // the joined piece's memory is used again
+    slot.piece = std::move(with.piece);
+    if (!spares_.empty()) {
+      with.piece = std::move(spares_.back());
+      spares_.pop_back();
+    }
     slot.status = std::move(status);
     slot.done = true;
     scanned_.notify_one();
@@ -146,8 +151,11 @@ class StretchQueue {
   std::condition_variable scanned_;  // a stretch was scanned
   std::condition_variable room_;     // a slot was freed, or quit_
   Slot slots_[kSlots];               // stretch j uses slots_[j % kSlots]
-  uint64_t next_ = 0;                // the first stretch not yet taken
-  uint64_t released_ = 0;            // stretches whose pieces were joined
+  // Pieces joined, whose memory is used again, the last joined first: so
+  // only as many pieces' memory is in use as are in flight.
+  std::vector<ChatPiece> spares_;
+  uint64_t next_ = 0;      // the first stretch not yet taken
+  uint64_t released_ = 0;  // stretches whose pieces were joined
   bool quit_ = false;
   std::thread worker_thread_;  // last: starts once everything above exists
 };
