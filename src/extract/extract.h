@@ -55,7 +55,7 @@ struct ExtractOptions {
   uint64_t parallel_from = 32 * 1024 * 1024;
   // Most bytes in one stretch (at least 1). Bounds the memory a stretch's
   // key codes take before the message rules run over them.
-  uint64_t stretch_size = 1024 * 1024;
+  uint64_t stretch_size = 512 * 1024;
   // When set, receives, in file order and in batches, the messages that have
   // been sent as the extraction goes on; they are then left out of the
   // result, which holds only what was not handed over. Lets a caller write
