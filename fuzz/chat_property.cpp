@@ -126,7 +126,8 @@ murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stre
     murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
     murvik::ChatPiece piece = builder.TakePiece();
     chat.Add(piece);
-    if (at / stretch % 8 == 7) messages.Append(chat.TakeFinished());
+    if (at / stretch % 8 == 7)
+      for (murvik::MessageList f = chat.TakeFinished(); !f.empty(); f = chat.TakeFinished()) messages.Append(f);
   }
   messages.Append(chat.TakeMessages());
   return messages;

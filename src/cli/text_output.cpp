@@ -1,5 +1,6 @@
 // The text form: a line per message; with several files, each file's chat
 // after a header naming it, and a blank line between files.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -26,6 +27,13 @@ class TextOutput final : public StreamedOutput {
     // written straight from the list, not copied.
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBuffer);
     char* const buffer = buffer_.get();
+    if (messages.text().empty()) {
+      // Empty messages only: a line break each, but for an open last one.
+      size_t breaks = messages.size() - (messages.empty() || messages.back().sent ? 0 : 1);
+      std::memset(buffer, '\n', std::min(breaks, kBuffer));
+      for (; breaks > 0; breaks -= std::min(breaks, kBuffer)) std::fwrite(buffer, 1, std::min(breaks, kBuffer), out_);
+      return;
+    }
     char* at = buffer;
     for (const Message m : messages) {
       if (m.text.size() + 1 > kBuffer - static_cast<size_t>(at - buffer)) {

@@ -310,6 +310,11 @@ void ChatJoin::Add(ChatPiece& piece) {
   }
   if (messages_.empty() && from == 0) {
     messages_.swap(piece.messages);  // the piece keeps the memory messages_ had
+  } else if (from == 0 && closed_.empty()) {
+    // The messages held are all finished now: they are handed over on their
+    // own, so that the piece's need not be copied onto them.
+    closed_.swap(messages_);
+    messages_.swap(piece.messages);
   } else {
     messages_.Append(piece.messages, from);
   }
@@ -318,6 +323,10 @@ void ChatJoin::Add(ChatPiece& piece) {
 
 void ChatJoin::TakeFinished(MessageList& into) {
   into.Clear();
+  if (!closed_.empty()) {
+    into.swap(closed_);
+    return;
+  }
   if (messages_.empty() || (open_ && messages_.size() == 1)) return;  // nothing finished
   if (open_) {
     // As in ChatBuilder::TakeFinished, the open message opened after the
@@ -331,7 +340,9 @@ void ChatJoin::TakeFinished(MessageList& into) {
 
 MessageList ChatJoin::TakeMessages() {
   open_ = false;
-  MessageList messages = std::move(messages_);
+  if (!closed_.empty()) closed_.Append(messages_);
+  MessageList messages = std::move(closed_.empty() ? messages_ : closed_);
+  closed_ = MessageList();
   messages_ = MessageList();
   return messages;
 }

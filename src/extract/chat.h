@@ -109,9 +109,9 @@ class ChatBuilder {
   void ApplyRow(size_t n, uint64_t offset, uint64_t stride);
 
   // Hands over the messages no key can change any more, all of them but an
-  // open last one, which stays, by swapping them into `into` (emptied
-  // first): the builder goes on in the memory `into` had. Not for a builder
-  // made for a stretch.
+  // open last one, which stays, into `into` (emptied first): copied when
+  // they are few, else swapped in, the builder going on in the memory `into`
+  // had. Not for a builder made for a stretch.
   void TakeFinished(MessageList& into);
   MessageList TakeFinished() {
     MessageList finished;
@@ -159,8 +159,10 @@ class ChatJoin {
  public:
   // Adds the next piece; its messages are taken, and the piece is spent.
   void Add(ChatPiece& piece);
-  // As ChatBuilder::TakeFinished and TakeMessages. Copies at most the open
-  // last message's characters added since the last call.
+  // As ChatBuilder::TakeFinished and TakeMessages, but finished messages may
+  // come in more than one list: call TakeFinished until it gives none.
+  // Copies at most the open last message's characters added since the last
+  // call.
   void TakeFinished(MessageList& into);
   MessageList TakeFinished() {
     MessageList finished;
@@ -170,8 +172,9 @@ class ChatJoin {
   MessageList TakeMessages();
 
  private:
-  MessageList messages_;
-  bool open_ = false;  // the last message is open
+  MessageList closed_;    // finished messages, before those of messages_
+  MessageList messages_;  // the last of them open when open_
+  bool open_ = false;
 };
 
 // The chat as one text: each message's characters, and CR LF after each sent

@@ -28,8 +28,7 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
 template <typename Chat>
 void HandOverSent(Chat& chat, MessageList& sent, const ExtractOptions& options) {
   if (!options.on_sent) return;
-  chat.TakeFinished(sent);
-  if (!sent.empty()) options.on_sent(sent);
+  for (chat.TakeFinished(sent); !sent.empty(); chat.TakeFinished(sent)) options.on_sent(sent);
 }
 
 // Tells the caller how far the extraction got; false when it asks to stop.
