@@ -29,6 +29,10 @@ void StreamedOutput::BeginFile(const std::string& name) {
 }
 
 void StreamedOutput::Add(MessageList& messages) {
+  if (started_) {
+    Write(messages);  // the chat is being written as it comes
+    return;
+  }
   if (held_.empty()) {
     // Taken whole, not copied; the memory held before goes back to the
     // core, to be filled again.

@@ -45,9 +45,9 @@ std::string JsonString(const std::string& s);
 
 // A form that writes a file's chat as it is read. It holds the chat and
 // writes it (after Start) once the file was read; a chat whose messages take
-// more than kHoldBytes is written as it comes instead, so that memory stays
-// bounded whatever the chat's size. A file that fails before then writes
-// nothing but what Fail writes.
+// more than kHoldBytes is written as it comes instead, from then on batch by
+// batch, so that memory stays bounded whatever the chat's size. A file that
+// fails before then writes nothing but what Fail writes.
 class StreamedOutput : public ChatOutput {
  public:
   static constexpr size_t kHoldBytes = 1 << 20;

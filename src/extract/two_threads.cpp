@@ -35,7 +35,7 @@ Status ScanStretch(int fd, uint64_t begin, uint64_t end, uint64_t length, size_t
 // stretches ahead of the one whose piece is due, which bounds the memory.
 class StretchQueue {
  public:
-  static constexpr uint64_t kSlots = 4;
+  static constexpr uint64_t kSlots = 8;
 
   StretchQueue(int fd, uint64_t length, uint64_t stretch, size_t chunk)
       : fd_(fd),
