@@ -115,21 +115,19 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
 }  // namespace
 
 // The messages that pieces of `stretch` bytes, each worked out on its own,
-// give when joined in order: those handed over after every eighth piece (so
-// that pieces join onto earlier messages too), then the rest.
+// give when joined in order.
 murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
   murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
   murvik::ChatJoin chat;
   murvik::MessageList messages;
+  const murvik::ChatJoin::Sink keep = [&messages](murvik::MessageList& finished) { messages.Append(finished); };
   for (uint64_t at = 0; at < size; at += stretch) {
     const uint64_t n = std::min<uint64_t>(stretch, size - at);
     murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
     murvik::ChatPiece piece = builder.TakePiece();
-    chat.Add(piece);
-    if (at / stretch % 8 == 7)
-      for (murvik::MessageList f = chat.TakeFinished(); !f.empty(); f = chat.TakeFinished()) messages.Append(f);
+    chat.Add(piece, keep);
   }
-  messages.Append(chat.TakeMessages());
+  messages.Append(chat.TakeOpen());
   return messages;
 }
 

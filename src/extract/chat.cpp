@@ -288,63 +288,51 @@ void ChatBuilder::TakePiece(ChatPiece& into) {
   Restart(Before::kUnknown);
 }
 
-void ChatJoin::Add(ChatPiece& piece) {
+void ChatJoin::Add(ChatPiece& piece, const Sink& sink) {
   size_t from = 0;  // the piece's first message not yet joined
-  if (open_) {
+  if (!open_.empty()) {
     // The lead, and with kStarted the piece's first message up to its end,
     // act on the message open here.
-    messages_.EraseFromLast(piece.lead_erasures);
-    messages_.AppendToLast(piece.lead_text);
+    open_.EraseFromLast(piece.lead_erasures);
+    open_.AppendToLast(piece.lead_text);
     if (piece.lead == ChatPiece::Lead::kRunsOn) return;
     if (piece.lead == ChatPiece::Lead::kStarted) {
-      messages_.EraseFromLast(piece.first_erasures);
+      open_.EraseFromLast(piece.first_erasures);
       const Message first = piece.messages[0];
-      messages_.AppendToLast(first.text);
-      messages_.SetLastSent(first.sent);
+      open_.AppendToLast(first.text);
+      open_.SetLastSent(first.sent);
       from = 1;
     } else {
-      messages_.SetLastSent(true);
+      open_.SetLastSent(true);
     }
+    if (!open_.back().sent) return;  // it runs on to the piece's end
+    sink(open_);
+    open_.Clear();
   } else if (piece.lead == ChatPiece::Lead::kRunsOn) {
     return;  // keys with no message open do nothing
   }
-  if (messages_.empty() && from == 0) {
-    messages_.swap(piece.messages);  // the piece keeps the memory messages_ had
-  } else if (from == 0 && closed_.empty()) {
-    // The messages held are all finished now: they are handed over on their
-    // own, so that the piece's need not be copied onto them.
-    closed_.swap(messages_);
-    messages_.swap(piece.messages);
-  } else {
-    messages_.Append(piece.messages, from);
+  MessageList& messages = piece.messages;
+  if (from >= messages.size()) return;
+  if (piece.open_at_end) {
+    // The last goes on in the join's memory: it opened in this piece, so
+    // copying it costs no more than the piece's keys.
+    const Message last = messages.back();
+    open_.Add(last.text, last.offset, false);
+    messages.PopBack();
   }
-  open_ = piece.open_at_end;
+  if (from == 0) {
+    if (!messages.empty()) sink(messages);
+  } else if (messages.size() > from) {
+    scratch_.Append(messages, from);
+    sink(scratch_);
+    scratch_.Clear();
+  }
 }
 
-void ChatJoin::TakeFinished(MessageList& into) {
-  into.Clear();
-  if (!closed_.empty()) {
-    into.swap(closed_);
-    return;
-  }
-  if (messages_.empty() || (open_ && messages_.size() == 1)) return;  // nothing finished
-  if (open_) {
-    // As in ChatBuilder::TakeFinished, the open message opened after the
-    // last hand-over.
-    const Message last = messages_.back();
-    into.Add(last.text, last.offset, false);
-    messages_.PopBack();
-  }
-  messages_.swap(into);
-}
-
-MessageList ChatJoin::TakeMessages() {
-  open_ = false;
-  if (!closed_.empty()) closed_.Append(messages_);
-  MessageList messages = std::move(closed_.empty() ? messages_ : closed_);
-  closed_ = MessageList();
-  messages_ = MessageList();
-  return messages;
+MessageList ChatJoin::TakeOpen() {
+  MessageList open = std::move(open_);
+  open_ = MessageList();
+  return open;
 }
 
 std::string ChatText(const MessageList& messages) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -154,27 +155,25 @@ class ChatBuilder {
 };
 
 // Joins pieces in file order into the chat the keys make when applied in
-// that order.
+// that order. It holds only the open message, in memory of its own that
+// stays where it grows; the messages a piece finishes are handed on at once.
 class ChatJoin {
  public:
-  // Adds the next piece; its messages are taken, and the piece is spent.
-  void Add(ChatPiece& piece);
-  // As ChatBuilder::TakeFinished and TakeMessages, but finished messages may
-  // come in more than one list: call TakeFinished until it gives none.
-  // Copies at most the open last message's characters added since the last
-  // call.
-  void TakeFinished(MessageList& into);
-  MessageList TakeFinished() {
-    MessageList finished;
-    TakeFinished(finished);
-    return finished;
-  }
-  MessageList TakeMessages();
+  // Receives finished messages, in file order, in lists that stay the
+  // join's or the piece's: it reads them or swaps them out, and may leave
+  // them changed (the join empties them after).
+  using Sink = std::function<void(MessageList& finished)>;
+
+  // Adds the next piece, handing the messages it finishes to `sink`. The
+  // piece is spent. Copies no more than the piece's own characters, and
+  // its messages only when a start key ran on into the open message.
+  void Add(ChatPiece& piece, const Sink& sink);
+  // The open message, if any; then starts afresh.
+  MessageList TakeOpen();
 
  private:
-  MessageList closed_;    // finished messages, before those of messages_
-  MessageList messages_;  // the last of them open when open_
-  bool open_ = false;
+  MessageList open_;     // the open message, or none
+  MessageList scratch_;  // a piece's messages but its first
 };
 
 // The chat as one text: each message's characters, and CR LF after each sent

@@ -22,6 +22,14 @@ namespace {
 
 ChatResult Failure(Status status) { return ChatResult{std::move(status), {}}; }
 
+// Hands the messages the builder finished to the caller, if it asked for
+// them, in `sent`, kept from call to call so that its memory is used again.
+void HandOverSent(ChatBuilder& builder, MessageList& sent, const ExtractOptions& options) {
+  if (!options.on_sent) return;
+  builder.TakeFinished(sent);
+  if (!sent.empty()) options.on_sent(sent);
+}
+
 // Whether this process may run on more than one core: not when the machine
 // has one, nor when it is held to one (taskset, a cgroup's cpuset), where a
 // second thread would only take turns with the first.

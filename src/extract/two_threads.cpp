@@ -170,18 +170,21 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
   if (queue.count() < 2 || !queue.Launch()) return std::nullopt;
 
   ChatJoin chat;
-  MessageList sent;
+  MessageList kept;  // the messages, when the caller takes them only at the end
+  const ChatJoin::Sink sink = options.on_sent ? options.on_sent : [&kept](MessageList& m) { kept.Append(m); };
   for (uint64_t i = 0; i < queue.count(); ++i) {
     // On a failure the queue's destructor waits for the worker, before the
     // file is closed.
     ChatPiece* piece = nullptr;
     if (Status s = queue.Await(i, &piece); !s.ok()) return ChatResult{std::move(s), {}};
-    chat.Add(*piece);
+    chat.Add(*piece, sink);
     queue.Release(i);
-    HandOverSent(chat, sent, options);
     if (!GoOn(options, std::min(length, (i + 1) * stretch))) return ChatResult{Status::Error(kCancelled), {}};
   }
-  return ChatResult{Status::Ok(), chat.TakeMessages()};
+  MessageList open = chat.TakeOpen();
+  if (kept.empty()) return ChatResult{Status::Ok(), std::move(open)};
+  kept.Append(open);
+  return ChatResult{Status::Ok(), std::move(kept)};
 }
 
 }  // namespace murvik

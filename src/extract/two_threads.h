@@ -22,15 +22,6 @@ namespace murvik {
 // stretches or no second thread can be had.
 std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const ExtractOptions& options);
 
-// Hands the messages that `chat` (a ChatBuilder or ChatJoin) finished to the
-// caller, if it asked for them, in `sent`, which is kept from call to call
-// so that its memory goes back and forth rather than being made anew.
-template <typename Chat>
-void HandOverSent(Chat& chat, MessageList& sent, const ExtractOptions& options) {
-  if (!options.on_sent) return;
-  for (chat.TakeFinished(sent); !sent.empty(); chat.TakeFinished(sent)) options.on_sent(sent);
-}
-
 // Tells the caller how far the extraction got; false when it asks to stop.
 inline bool GoOn(const ExtractOptions& options, uint64_t bytes_done) {
   return !options.on_progress || options.on_progress(bytes_done);
