@@ -2,36 +2,120 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace murvik {
 
 ChatLines ChatLines::FromText(std::string_view text) {
   ChatLines lines;
-  lines.text_.reserve(text.size());
+  std::string clean;
+  clean.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\r' && c != '\n') {
-      lines.text_.push_back(c);
+      clean.push_back(c);
       continue;
     }
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    lines.text_.push_back('\n');
-    lines.starts_.push_back(lines.text_.size());
+    lines.AddCharacters(clean);
+    clean.clear();
+    lines.AddBreak();
   }
+  lines.AddCharacters(clean);
   return lines;
 }
 
 void ChatLines::Append(const MessageList& messages) {
   for (const Message m : messages) {
-    text_ += m.text;
-    if (!m.sent) continue;
-    text_.push_back('\n');
-    starts_.push_back(text_.size());
+    AddCharacters(m.text);
+    if (m.sent) AddBreak();
   }
 }
 
+void ChatLines::Append(MessageList&& messages) {
+  if (messages.empty()) return;
+  const Message last = messages.back();
+  if (last.sent || last.text.empty() || !kept_.empty()) return Append(messages);
+  for (size_t i = 0; i + 1 < messages.size(); ++i) {
+    AddCharacters(messages[i].text);
+    if (messages[i].sent) AddBreak();
+  }
+  if (open_.back() != head_size_) return AddCharacters(last.text);  // it runs on from an open message
+  kept_.swap(messages);
+}
+
+void ChatLines::AddCharacters(std::string_view text) {
+  if (text.empty()) return;
+  TakeInTail();
+  if (head_size_ + text.size() > head_capacity_) {
+    const uint64_t capacity = std::max<uint64_t>({head_size_ + text.size(), head_capacity_ * 2, 4096});
+    char* grown = static_cast<char*>(std::realloc(head_.get(), capacity));
+    if (grown == nullptr) throw std::bad_alloc();
+    (void)head_.release();
+    head_.reset(grown);
+    head_capacity_ = capacity;
+  }
+  std::memcpy(head_.get() + head_size_, text.data(), text.size());
+  head_size_ += text.size();
+}
+
+void ChatLines::AddBreak() {
+  AddCharacters("\n");
+  if (open_.size() == kBlock) {
+    // The block is complete: its starts are kept only when scanning it
+    // would take long.
+    Block block{open_[0], 0};
+    if (head_size_ - open_[0] > kScanned) {
+      kept_starts_.insert(kept_starts_.end(), open_.begin(), open_.end());
+      block.kept = uint32_t(kept_starts_.size() / kBlock);
+    }
+    sealed_.push_back(block);
+    open_.clear();
+  }
+  open_.push_back(head_size_);
+}
+
+void ChatLines::TakeInTail() {
+  if (kept_.empty()) return;
+  MessageList kept;
+  kept.swap(kept_);
+  AddCharacters(kept.back().text);
+}
+
+uint64_t ChatLines::LineStart(size_t line) const {
+  const size_t b = line / kBlock, k = line % kBlock;
+  if (b >= sealed_.size()) return open_[line - sealed_.size() * kBlock];
+  const Block& block = sealed_[b];
+  if (block.kept != 0) return kept_starts_[(block.kept - 1) * kBlock + k];
+  // Every line of a sealed block lies in the head and ends with a break.
+  const char* text = head_.get();
+  uint64_t at = block.start;
+  for (size_t i = 0; i < k; ++i)
+    at = uint64_t(static_cast<const char*>(std::memchr(text + at, '\n', head_size_ - at)) - text) + 1;
+  return at;
+}
+
+std::string_view ChatLines::Line(size_t line) const {
+  const uint64_t start = LineStart(line);
+  if (start >= head_size_) return tail();
+  return head().substr(start, LineEnd(line) - start);
+}
+
 size_t ChatLines::LineOf(uint64_t pos) const {
-  return static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+  const size_t open_first = sealed_.size() * kBlock;
+  if (pos >= open_[0])
+    return open_first + size_t(std::upper_bound(open_.begin(), open_.end(), pos) - open_.begin()) - 1;
+  const size_t b = size_t(std::upper_bound(sealed_.begin(), sealed_.end(), pos,
+                                           [](uint64_t p, const Block& block) { return p < block.start; }) -
+                          sealed_.begin()) -
+                   1;
+  const Block& block = sealed_[b];
+  if (block.kept != 0) {
+    const auto starts = kept_starts_.begin() + ptrdiff_t((block.kept - 1) * kBlock);
+    return b * kBlock + size_t(std::upper_bound(starts, starts + kBlock, pos) - starts) - 1;
+  }
+  const char* text = head_.get();
+  return b * kBlock + size_t(std::count(text + block.start, text + pos, '\n'));
 }
 
 std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line_break) const {
@@ -39,22 +123,30 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
   std::string out;
   if (begin >= end) return out;
   out.reserve(end - begin);
-  for (uint64_t at = begin; at < end;) {
-    const uint64_t stop = std::min<uint64_t>(end, text_.find('\n', at));
-    out.append(text_, at, stop - at);
-    if (stop == end) break;
-    out += line_break;
-    at = stop + 1;
+  uint64_t base = 0;
+  for (const std::string_view part : {head(), tail()}) {
+    const uint64_t from = std::max(begin, base), to = std::min(end, base + part.size());
+    for (uint64_t at = from; at < to;) {
+      const uint64_t stop = std::min<uint64_t>(to, base + std::min(part.size(), part.find('\n', at - base)));
+      out.append(part.substr(at - base, stop - at));
+      if (stop == to) break;
+      out += line_break;
+      at = stop + 1;
+    }
+    base += part.size();
   }
   return out;
 }
 
-std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
-  std::vector<uint64_t> found;
-  if (term.empty() || term.size() > text_.size()) return found;
-  std::string folded(term);
-  for (char& c : folded) c = InCase(c, LetterCase::kLower);
-  const char* data = text_.data();
+namespace {
+
+// Adds to `found` where `folded` (in lower case) matches in `text`, from
+// `from` on, as positions from `base`, each after the one before; returns
+// where the next match may start.
+uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base,
+                std::vector<uint64_t>& found) {
+  if (folded.size() > text.size()) return from;
+  const char* data = text.data();
   const auto matches_at = [&](uint64_t at) {
     for (size_t k = 0; k < folded.size(); ++k)
       if (InCase(data[at + k], LetterCase::kLower) != folded[k]) return false;
@@ -68,8 +160,9 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   const unsigned char first = static_cast<unsigned char>(folded[0]);
   const uint64_t case_bits = first >= 'a' && first <= 'z' ? 0x20 * kOnes : 0;
   const uint64_t want = first * kOnes;
-  const uint64_t last = text_.size() - term.size();  // the last place a match can start
-  for (uint64_t at = 0; at <= last;) {
+  const uint64_t last = text.size() - folded.size();  // the last place a match can start
+  uint64_t at = from;
+  while (at <= last) {
     if (last - at >= 8) {
       uint64_t block;
       std::memcpy(&block, data + at, sizeof block);
@@ -80,12 +173,36 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
       }
     }
     if (matches_at(at)) {
-      found.push_back(at);
-      at += term.size();
+      found.push_back(base + at);
+      at += folded.size();
     } else {
       ++at;
     }
   }
+  return at;
+}
+
+}  // namespace
+
+std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
+  std::vector<uint64_t> found;
+  if (term.empty() || term.size() > size()) return found;
+  std::string folded(term);
+  for (char& c : folded) c = InCase(c, LetterCase::kLower);
+  // The head, the matches that run from the head into the tail, the tail.
+  uint64_t at = FindIn(head(), 0, folded, 0, found);
+  const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
+  for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
+    size_t k = 0;
+    while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
+    if (k < folded.size()) {
+      ++at;
+      continue;
+    }
+    found.push_back(at);
+    at += folded.size();
+  }
+  FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
   return found;
 }
 

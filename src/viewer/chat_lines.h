@@ -1,11 +1,13 @@
-// The chat as the window keeps it: every line's characters once, in one
-// buffer, with an index of where each line starts. Plain C++, so that the
-// window's reader thread can build it and tests can check it without Qt.
+// The chat as the window keeps it: every line's characters once, with a
+// compact index of where the lines start. Plain C++, so that the window's
+// reader thread can build it and tests can check it without Qt.
 #ifndef MURVIK_VIEWER_CHAT_LINES_H_
 #define MURVIK_VIEWER_CHAT_LINES_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +20,17 @@ namespace murvik {
 // line i starts at LineStart(i) and its break, if it has one, stands at
 // LineEnd(i). There is always at least one line; a text that ends with a
 // break ends with an empty line.
+//
+// The index costs about a tenth of a byte per line: only the start of every
+// kBlock-th line is kept, and the lines between are found by scanning the
+// text for breaks, except in blocks of lines that span more than kScanned
+// characters, whose every start is kept (at most an eighth of a byte per
+// character).
 class ChatLines {
  public:
+  static constexpr size_t kBlock = 128;
+  static constexpr uint64_t kScanned = 8192;
+
   ChatLines() = default;
   // `text` split at every CR LF, lone CR or lone LF.
   static ChatLines FromText(std::string_view text);
@@ -27,19 +38,21 @@ class ChatLines {
   // Appends `messages` in order: each message's characters, and a line break
   // after each sent one.
   void Append(const MessageList& messages);
+  // The same, but a message left open at the end that starts a line of its
+  // own is kept where it lies, in `messages`, rather than copied: that is
+  // the core's whole chat when the replay ends inside one long message.
+  void Append(MessageList&& messages);
 
   // Characters, line breaks included.
-  uint64_t size() const { return text_.size(); }
-  bool empty() const { return text_.empty(); }
-  size_t line_count() const { return starts_.size(); }
-  uint64_t LineStart(size_t line) const { return starts_[line]; }
+  uint64_t size() const { return head_size_ + tail().size(); }
+  bool empty() const { return size() == 0; }
+  size_t line_count() const { return sealed_.size() * kBlock + open_.size(); }
+  uint64_t LineStart(size_t line) const;
   // Where line `line`'s characters end: its break, or the end of the text.
-  uint64_t LineEnd(size_t line) const { return line + 1 < starts_.size() ? starts_[line + 1] - 1 : text_.size(); }
-  std::string_view Line(size_t line) const {
-    return std::string_view(text_).substr(LineStart(line), LineEnd(line) - LineStart(line));
-  }
+  uint64_t LineEnd(size_t line) const { return line + 1 < line_count() ? LineStart(line + 1) - 1 : size(); }
+  std::string_view Line(size_t line) const;
   // The character at `pos` (< size()), a line break being '\n'.
-  char At(uint64_t pos) const { return text_[pos]; }
+  char At(uint64_t pos) const { return pos < head_size_ ? head_.get()[pos] : tail()[pos - head_size_]; }
   // The line that holds position `pos` (a break belongs to the line it ends).
   size_t LineOf(uint64_t pos) const;
 
@@ -51,8 +64,29 @@ class ChatLines {
   std::vector<uint64_t> FindAll(std::string_view term) const;
 
  private:
-  std::string text_;                 // the lines, each break stored as '\n'
-  std::vector<uint64_t> starts_{0};  // where each line starts
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  struct Block {
+    uint64_t start;  // of its first line
+    uint32_t kept;   // 1 + which kBlock starts of kept_starts_ are its lines', or 0 when found by scanning
+  };
+
+  // The text is the head, whose lines end with a break, then the tail: the
+  // last line, when it is a message kept in kept_.
+  std::string_view head() const { return {head_.get(), head_size_}; }
+  std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
+  void AddCharacters(std::string_view text);
+  void AddBreak();
+  // Copies the tail into the head, so that more can follow it.
+  void TakeInTail();
+
+  std::unique_ptr<char, Free> head_;  // grown with realloc, which moves large blocks without copying
+  uint64_t head_size_ = 0, head_capacity_ = 0;
+  MessageList kept_;
+  std::vector<Block> sealed_;          // every complete block of kBlock lines but the last
+  std::vector<uint64_t> kept_starts_;  // the starts of the blocks that span more than kScanned
+  std::vector<uint64_t> open_{0};      // the starts of the last block's lines, 1 to kBlock
 };
 
 // How the window shows the chat's letters.
