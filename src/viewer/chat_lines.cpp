@@ -1,85 +1,127 @@
 #include "viewer/chat_lines.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
 namespace murvik {
 
+namespace {
+
+// The high bit of each of the eight bytes of `bytes` that is a line break.
+uint64_t Breaks(const char* bytes) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  uint64_t v;
+  std::memcpy(&v, bytes, sizeof v);
+  v ^= uint64_t('\n') * 0x0101010101010101;
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// How many bytes `Breaks` marked.
+size_t Count(uint64_t breaks) { return size_t(((breaks >> 7) * 0x0101010101010101) >> 56); }
+
+// Where the text after the `n`th break from `at` on starts; `text` holds at
+// least n breaks from there, before `size`.
+uint64_t AfterBreaks(const char* text, uint64_t size, uint64_t at, size_t n) {
+  while (n > 0 && at + 8 <= size) {
+    uint64_t breaks = Breaks(text + at);
+    const size_t count = Count(breaks);
+    if (count < n) {
+      n -= count;
+      at += 8;
+      continue;
+    }
+    for (; n > 1; --n) breaks &= breaks - 1;
+    return at + uint64_t(std::countr_zero(breaks) / 8) + 1;
+  }
+  for (; n > 0; ++at)
+    if (text[at] == '\n') --n;
+  return at;
+}
+
+// The breaks in text[begin, end).
+size_t CountBreaks(const char* text, uint64_t begin, uint64_t end) {
+  size_t count = 0;
+  for (; begin + 8 <= end; begin += 8) count += Count(Breaks(text + begin));
+  for (; begin < end; ++begin) count += text[begin] == '\n';
+  return count;
+}
+
+}  // namespace
+
 ChatLines ChatLines::FromText(std::string_view text) {
   ChatLines lines;
-  std::string clean;
-  clean.reserve(text.size());
+  lines.Reserve(text.size());
+  char* out = lines.head_.get();
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\r' && c != '\n') {
-      clean.push_back(c);
+      out[lines.head_size_++] = c;
       continue;
     }
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    lines.AddCharacters(clean);
-    clean.clear();
-    lines.AddBreak();
+    out[lines.head_size_++] = '\n';
+    lines.LineStarts(lines.head_size_);
   }
-  lines.AddCharacters(clean);
   return lines;
 }
 
-void ChatLines::Append(const MessageList& messages) {
-  for (const Message m : messages) {
-    AddCharacters(m.text);
-    if (m.sent) AddBreak();
-  }
-}
+void ChatLines::Append(const MessageList& messages) { Append(messages, 0, messages.size()); }
 
 void ChatLines::Append(MessageList&& messages) {
   if (messages.empty()) return;
   const Message last = messages.back();
   if (last.sent || last.text.empty() || !kept_.empty()) return Append(messages);
-  for (size_t i = 0; i + 1 < messages.size(); ++i) {
-    AddCharacters(messages[i].text);
-    if (messages[i].sent) AddBreak();
-  }
-  if (open_.back() != head_size_) return AddCharacters(last.text);  // it runs on from an open message
+  Append(messages, 0, messages.size() - 1);
+  if (open_[open_size_ - 1] != head_size_) return Append(messages, messages.size() - 1, messages.size());  // it runs on
   kept_.swap(messages);
 }
 
-void ChatLines::AddCharacters(std::string_view text) {
-  if (text.empty()) return;
+void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
+  if (from >= to) return;
   TakeInTail();
-  if (head_size_ + text.size() > head_capacity_) {
-    const uint64_t capacity = std::max<uint64_t>({head_size_ + text.size(), head_capacity_ * 2, 4096});
-    char* grown = static_cast<char*>(std::realloc(head_.get(), capacity));
-    if (grown == nullptr) throw std::bad_alloc();
-    (void)head_.release();
-    head_.reset(grown);
-    head_capacity_ = capacity;
+  Reserve(head_size_ + messages.text().size() + (to - from));
+  char* out = head_.get();
+  for (size_t i = from; i < to; ++i) {
+    const Message m = messages[i];
+    std::memcpy(out + head_size_, m.text.data(), m.text.size());
+    head_size_ += m.text.size();
+    if (!m.sent) continue;
+    out[head_size_++] = '\n';
+    LineStarts(head_size_);
   }
-  std::memcpy(head_.get() + head_size_, text.data(), text.size());
-  head_size_ += text.size();
 }
 
-void ChatLines::AddBreak() {
-  AddCharacters("\n");
-  if (open_.size() == kBlock) {
-    // The block is complete: its starts are kept only when scanning it
-    // would take long.
-    Block block{open_[0], 0};
-    if (head_size_ - open_[0] > kScanned) {
-      kept_starts_.insert(kept_starts_.end(), open_.begin(), open_.end());
-      block.kept = uint32_t(kept_starts_.size() / kBlock);
-    }
-    sealed_.push_back(block);
-    open_.clear();
+void ChatLines::Reserve(uint64_t size) {
+  if (size <= head_capacity_) return;
+  const uint64_t capacity = std::max<uint64_t>({size, head_capacity_ * 2, 4096});
+  char* grown = static_cast<char*>(std::realloc(head_.get(), capacity));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)head_.release();
+  head_.reset(grown);
+  head_capacity_ = capacity;
+}
+
+void ChatLines::Seal(uint64_t next) {
+  // Its starts are kept only when scanning it would take long.
+  Block block{open_[0], 0};
+  if (next - open_[0] > kScanned) {
+    kept_starts_.insert(kept_starts_.end(), open_.begin(), open_.end());
+    block.kept = uint32_t(kept_starts_.size() / kBlock);
   }
-  open_.push_back(head_size_);
+  sealed_.push_back(block);
+  open_size_ = 0;
 }
 
 void ChatLines::TakeInTail() {
   if (kept_.empty()) return;
   MessageList kept;
   kept.swap(kept_);
-  AddCharacters(kept.back().text);
+  const std::string_view tail = kept.back().text;
+  Reserve(head_size_ + tail.size());
+  std::memcpy(head_.get() + head_size_, tail.data(), tail.size());
+  head_size_ += tail.size();
 }
 
 uint64_t ChatLines::LineStart(size_t line) const {
@@ -88,11 +130,7 @@ uint64_t ChatLines::LineStart(size_t line) const {
   const Block& block = sealed_[b];
   if (block.kept != 0) return kept_starts_[(block.kept - 1) * kBlock + k];
   // Every line of a sealed block lies in the head and ends with a break.
-  const char* text = head_.get();
-  uint64_t at = block.start;
-  for (size_t i = 0; i < k; ++i)
-    at = uint64_t(static_cast<const char*>(std::memchr(text + at, '\n', head_size_ - at)) - text) + 1;
-  return at;
+  return AfterBreaks(head_.get(), head_size_, block.start, k);
 }
 
 std::string_view ChatLines::Line(size_t line) const {
@@ -104,7 +142,7 @@ std::string_view ChatLines::Line(size_t line) const {
 size_t ChatLines::LineOf(uint64_t pos) const {
   const size_t open_first = sealed_.size() * kBlock;
   if (pos >= open_[0])
-    return open_first + size_t(std::upper_bound(open_.begin(), open_.end(), pos) - open_.begin()) - 1;
+    return open_first + size_t(std::upper_bound(open_.begin(), open_.begin() + open_size_, pos) - open_.begin()) - 1;
   const size_t b = size_t(std::upper_bound(sealed_.begin(), sealed_.end(), pos,
                                            [](uint64_t p, const Block& block) { return p < block.start; }) -
                           sealed_.begin()) -
@@ -114,8 +152,7 @@ size_t ChatLines::LineOf(uint64_t pos) const {
     const auto starts = kept_starts_.begin() + ptrdiff_t((block.kept - 1) * kBlock);
     return b * kBlock + size_t(std::upper_bound(starts, starts + kBlock, pos) - starts) - 1;
   }
-  const char* text = head_.get();
-  return b * kBlock + size_t(std::count(text + block.start, text + pos, '\n'));
+  return b * kBlock + CountBreaks(head_.get(), block.start, pos);
 }
 
 std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line_break) const {

@@ -4,6 +4,7 @@
 #ifndef MURVIK_VIEWER_CHAT_LINES_H_
 #define MURVIK_VIEWER_CHAT_LINES_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,7 +47,7 @@ class ChatLines {
   // Characters, line breaks included.
   uint64_t size() const { return head_size_ + tail().size(); }
   bool empty() const { return size() == 0; }
-  size_t line_count() const { return sealed_.size() * kBlock + open_.size(); }
+  size_t line_count() const { return sealed_.size() * kBlock + open_size_; }
   uint64_t LineStart(size_t line) const;
   // Where line `line`'s characters end: its break, or the end of the text.
   uint64_t LineEnd(size_t line) const { return line + 1 < line_count() ? LineStart(line + 1) - 1 : size(); }
@@ -76,17 +77,27 @@ class ChatLines {
   // last line, when it is a message kept in kept_.
   std::string_view head() const { return {head_.get(), head_size_}; }
   std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
-  void AddCharacters(std::string_view text);
-  void AddBreak();
+  // Appends messages [from, to) of `messages`.
+  void Append(const MessageList& messages, size_t from, size_t to);
+  // Makes room for `size` characters in the head.
+  void Reserve(uint64_t size);
+  // A line starts at `start`, after a break just added.
+  void LineStarts(uint64_t start) {
+    if (open_size_ == kBlock) Seal(start);
+    open_[open_size_++] = start;
+  }
+  // Puts the complete last block with the others; the next starts at `next`.
+  void Seal(uint64_t next);
   // Copies the tail into the head, so that more can follow it.
   void TakeInTail();
 
   std::unique_ptr<char, Free> head_;  // grown with realloc, which moves large blocks without copying
   uint64_t head_size_ = 0, head_capacity_ = 0;
   MessageList kept_;
-  std::vector<Block> sealed_;          // every complete block of kBlock lines but the last
-  std::vector<uint64_t> kept_starts_;  // the starts of the blocks that span more than kScanned
-  std::vector<uint64_t> open_{0};      // the starts of the last block's lines, 1 to kBlock
+  std::vector<Block> sealed_;            // every complete block of kBlock lines but the last
+  std::vector<uint64_t> kept_starts_;    // the starts of the blocks that span more than kScanned
+  std::array<uint64_t, kBlock> open_{};  // the starts of the last block's lines
+  size_t open_size_ = 1;                 // 1 to kBlock
 };
 
 // How the window shows the chat's letters.
