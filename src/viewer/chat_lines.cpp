@@ -1,9 +1,13 @@
 #include "viewer/chat_lines.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace murvik {
 
@@ -93,14 +97,61 @@ void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   }
 }
 
-void ChatLines::Reserve(uint64_t size) {
-  if (size <= head_capacity_) return;
-  const uint64_t capacity = std::max<uint64_t>({size, head_capacity_ * 2, 4096});
-  char* grown = static_cast<char*>(std::realloc(head_.get(), capacity));
-  if (grown == nullptr) throw std::bad_alloc();
-  (void)head_.release();
-  head_.reset(grown);
-  head_capacity_ = capacity;
+void ChatLines::Reserve(uint64_t size) { head_.Reserve(size, head_size_); }
+
+namespace {
+
+constexpr uint64_t kHeapMost = 8 << 20;      // characters kept on the heap
+constexpr uint64_t kReserved = 64ull << 30;  // address space reserved past that
+constexpr uint64_t kStep = 8 << 20;          // made usable at a time
+
+}  // namespace
+
+ChatLines::Chars& ChatLines::Chars::operator=(Chars&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  data_ = std::exchange(other.data_, nullptr);
+  capacity_ = std::exchange(other.capacity_, 0);
+  reserved_ = std::exchange(other.reserved_, 0);
+  return *this;
+}
+
+void ChatLines::Chars::Release() {
+  if (reserved_ != 0)
+    munmap(data_, reserved_);
+  else
+    std::free(data_);
+  data_ = nullptr;
+  capacity_ = reserved_ = 0;
+}
+
+void ChatLines::Chars::Reserve(uint64_t size, uint64_t held) {
+  if (size <= capacity_) return;
+  if (reserved_ == 0 && size <= kHeapMost) {
+    const uint64_t capacity = std::min(kHeapMost, std::max<uint64_t>({size, capacity_ * 2, 4096}));
+    char* grown = static_cast<char*>(std::realloc(data_, capacity));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = grown;
+    capacity_ = capacity;
+    return;
+  }
+  if (size > reserved_) {
+    // A new range, once from the heap and in the rare chat too large for
+    // the range (copied then).
+    const uint64_t reserve = std::max(kReserved, size * 2);
+    void* range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (range == MAP_FAILED) throw std::bad_alloc();
+    Chars grown;
+    grown.data_ = static_cast<char*>(range);
+    grown.reserved_ = reserve;
+    grown.Reserve(size, 0);
+    if (held > 0) std::memcpy(grown.data_, data_, held);
+    *this = std::move(grown);
+    return;
+  }
+  const uint64_t capacity = std::min(reserved_, (std::max(size, capacity_ + kStep) + kStep - 1) / kStep * kStep);
+  if (mprotect(data_ + capacity_, capacity - capacity_, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
+  capacity_ = capacity;
 }
 
 void ChatLines::Seal(uint64_t next) {
@@ -163,7 +214,8 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
   uint64_t base = 0;
   for (const std::string_view part : {head(), tail()}) {
     const uint64_t from = std::max(begin, base), to = std::min(end, base + part.size());
-    for (uint64_t at = from; at < to;) {
+    if (line_break == "\n" && from < to) out.append(part.substr(from - base, to - from));  // as stored
+    for (uint64_t at = from; at < to && line_break != "\n";) {
       const uint64_t stop = std::min<uint64_t>(to, base + std::min(part.size(), part.find('\n', at - base)));
       out.append(part.substr(at - base, stop - at));
       if (stop == to) break;

@@ -7,10 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "extract/chat.h"
@@ -65,8 +64,27 @@ class ChatLines {
   std::vector<uint64_t> FindAll(std::string_view term) const;
 
  private:
-  struct Free {
-    void operator()(char* p) const { std::free(p); }
+  // Characters that grow without being moved once there are many: past a
+  // few megabytes they lie in a large range of address space reserved at
+  // once, which the system backs with memory only as it is written. (A
+  // buffer grown by copying would hold the chat twice meanwhile; one moved
+  // by the system from place to place costs a fault per page at its next
+  // reading on some virtual machines.)
+  class Chars {
+   public:
+    Chars() = default;
+    Chars(Chars&& other) noexcept { *this = std::move(other); }
+    Chars& operator=(Chars&& other) noexcept;
+    ~Chars() { Release(); }
+    char* get() const { return data_; }
+    // Makes room for `size` characters, keeping those held.
+    void Reserve(uint64_t size, uint64_t held);
+
+   private:
+    void Release();
+    char* data_ = nullptr;
+    uint64_t capacity_ = 0;  // usable
+    uint64_t reserved_ = 0;  // of address space, or 0 while on the heap
   };
   struct Block {
     uint64_t start;  // of its first line
@@ -91,8 +109,8 @@ class ChatLines {
   // Copies the tail into the head, so that more can follow it.
   void TakeInTail();
 
-  std::unique_ptr<char, Free> head_;  // grown with realloc, which moves large blocks without copying
-  uint64_t head_size_ = 0, head_capacity_ = 0;
+  Chars head_;
+  uint64_t head_size_ = 0;
   MessageList kept_;
   std::vector<Block> sealed_;            // every complete block of kBlock lines but the last
   std::vector<uint64_t> kept_starts_;    // the starts of the blocks that span more than kScanned
