@@ -86,6 +86,7 @@ QString ChatView::Text() const {
 }
 
 void ChatView::SetLetterCase(LetterCase letter_case) {
+  if (letter_case == case_) return;  // (a line of millions of characters takes a while to wrap again)
   case_ = letter_case;
   UpdateMetrics();  // the letters' widths change, and with them the rows
 }

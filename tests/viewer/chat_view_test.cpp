@@ -261,6 +261,34 @@ class ChatViewTest : public QObject {
     QCOMPARE(v->PositionAt(QPoint(5, 10000)), v->chat().size());
   }
 
+  // The scroll bar counts the chat's characters: in a chat of one long
+  // line its handle starts at the top, stands half-way with the view
+  // half-way and at the bottom at the end; dragging it there shows that
+  // part of the chat, its end the last row; its arrow moves a row.
+  void scrollBarShowsWhereTheViewIs() {
+    std::string words;
+    while (words.size() < 200000) words += "GG WP " + std::to_string(words.size()) + " ";
+    for (const std::string& chat : {words, "GL HF\r\n\r\n" + words}) {
+      auto v = View(chat);
+      QScrollBar* bar = v->verticalScrollBar();
+      const uint64_t size = v->chat().size();
+      const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
+      const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
+      QVERIFY(bar->value() == 0 && bar->maximum() > 0 && bar->pageStep() > 0 && page_chars < size / 100);
+      const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
+      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(top(), second_row);
+      v->ScrollTo(size / 2);
+      QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
+      bar->setValue(bar->maximum() / 4);
+      QVERIFY(top() <= size / 4 && top() + page_chars > size / 4);
+      bar->setValue(bar->maximum());
+      QVERIFY(v->AtEnd() && v->CharacterRect(size - 1).isValid());
+      Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
+      QCOMPARE(bar->value(), bar->maximum());
+    }
+  }
+
   // Every match is painted in a light highlight, the current one (selected)
   // as a selection, the rest of the text on the base colour.
   void paintsMatchesAndSelection() {
