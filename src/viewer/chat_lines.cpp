@@ -229,11 +229,19 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
 
 namespace {
 
+// Where matches are put: counted, or added to a list made as long as the
+// count first, so that a list of millions of matches is neither copied
+// as it grows nor left with room to spare.
+struct Matches {
+  std::vector<uint64_t>* list = nullptr;
+  size_t count = 0;
+  void push_back(uint64_t at) { list != nullptr ? list->push_back(at) : void(++count); }
+};
+
 // Adds to `found` where `folded` (in lower case) matches in `text`, from
 // `from` on, as positions from `base`, each after the one before; returns
 // where the next match may start.
-uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base,
-                std::vector<uint64_t>& found) {
+uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base, Matches& found) {
   if (folded.size() > text.size()) return from;
   const char* data = text.data();
   const auto matches_at = [&](uint64_t at) {
@@ -256,10 +264,12 @@ uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, u
       uint64_t block;
       std::memcpy(&block, data + at, sizeof block);
       const uint64_t x = (block | case_bits) ^ want;
-      if (((x - kOnes) & ~x & 0x80 * kOnes) == 0) {
+      const uint64_t candidates = (x - kOnes) & ~x & 0x80 * kOnes;
+      if (candidates == 0) {
         at += 8;
         continue;
       }
+      at += uint64_t(std::countr_zero(candidates) / 8);  // the first is a true one
     }
     if (matches_at(at)) {
       found.push_back(base + at);
@@ -279,19 +289,26 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   std::string folded(term);
   for (char& c : folded) c = InCase(c, LetterCase::kLower);
   // The head, the matches that run from the head into the tail, the tail.
-  uint64_t at = FindIn(head(), 0, folded, 0, found);
-  const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
-  for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
-    size_t k = 0;
-    while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
-    if (k < folded.size()) {
-      ++at;
-      continue;
+  const auto find = [&](Matches& found) {
+    uint64_t at = FindIn(head(), 0, folded, 0, found);
+    const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
+    for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
+      size_t k = 0;
+      while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
+      if (k < folded.size()) {
+        ++at;
+        continue;
+      }
+      found.push_back(at);
+      at += folded.size();
     }
-    found.push_back(at);
-    at += folded.size();
-  }
-  FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
+    FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
+  };
+  Matches counted;
+  find(counted);
+  found.reserve(counted.count);
+  Matches listed{&found};
+  find(listed);
   return found;
 }
 
