@@ -13,14 +13,20 @@ namespace murvik {
 
 namespace {
 
-// The high bit of each of the eight bytes of `bytes` that is a line break.
-uint64_t Breaks(const char* bytes) {
+constexpr uint64_t kOnes = 0x0101010101010101;
+
+// The high bit of each of the eight bytes at `bytes` that, with the bits of
+// `bits` set, equals that byte of `want`.
+uint64_t ByteIs(const char* bytes, uint64_t bits, uint64_t want) {
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
   uint64_t v;
   std::memcpy(&v, bytes, sizeof v);
-  v ^= uint64_t('\n') * 0x0101010101010101;
+  v = (v | bits) ^ want;
   return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
+
+// The high bit of each of the eight bytes at `bytes` that is a line break.
+uint64_t Breaks(const char* bytes) { return ByteIs(bytes, 0, '\n' * kOnes); }
 
 // How many bytes `Breaks` marked.
 size_t Count(uint64_t breaks) { return size_t(((breaks >> 7) * 0x0101010101010101) >> 56); }
@@ -229,19 +235,11 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
 
 namespace {
 
-// Where matches are put: counted, or added to a list made as long as the
-// count first, so that a list of millions of matches is neither copied
-// as it grows nor left with room to spare.
-struct Matches {
-  std::vector<uint64_t>* list = nullptr;
-  size_t count = 0;
-  void push_back(uint64_t at) { list != nullptr ? list->push_back(at) : void(++count); }
-};
-
 // Adds to `found` where `folded` (in lower case) matches in `text`, from
 // `from` on, as positions from `base`, each after the one before; returns
 // where the next match may start.
-uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base, Matches& found) {
+uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base,
+                std::vector<uint64_t>& found) {
   if (folded.size() > text.size()) return from;
   const char* data = text.data();
   const auto matches_at = [&](uint64_t at) {
@@ -253,7 +251,6 @@ uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, u
   // character in either case: a letter's two cases differ only in bit 5, so
   // with that bit set in every byte, a byte equal to the lower case is one of
   // the two. (A byte of x is zero exactly where the test's high bit is set.)
-  constexpr uint64_t kOnes = 0x0101010101010101;
   const unsigned char first = static_cast<unsigned char>(folded[0]);
   const uint64_t case_bits = first >= 'a' && first <= 'z' ? 0x20 * kOnes : 0;
   const uint64_t want = first * kOnes;
@@ -288,27 +285,45 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   if (term.empty() || term.size() > size()) return found;
   std::string folded(term);
   for (char& c : folded) c = InCase(c, LetterCase::kLower);
-  // The head, the matches that run from the head into the tail, the tail.
-  const auto find = [&](Matches& found) {
-    uint64_t at = FindIn(head(), 0, folded, 0, found);
-    const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
-    for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
-      size_t k = 0;
-      while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
-      if (k < folded.size()) {
-        ++at;
-        continue;
+  if (folded.size() == 1) {
+    // A single character, as when a letter is typed into the find box:
+    // its places, found eight at a time, are counted first, so that a list
+    // of millions is made once at its length rather than copied as it grows.
+    const uint64_t case_bits = folded[0] >= 'a' && folded[0] <= 'z' ? 0x20 * kOnes : 0;
+    const uint64_t want = uint64_t(static_cast<unsigned char>(folded[0])) * kOnes;
+    const auto each_match = [&](auto&& at_match, auto&& in_eight) {
+      uint64_t base = 0;
+      for (const std::string_view part : {head(), tail()}) {
+        uint64_t at = 0;
+        for (; at + 8 <= part.size(); at += 8) in_eight(base + at, ByteIs(part.data() + at, case_bits, want));
+        for (; at < part.size(); ++at)
+          if (InCase(part[at], LetterCase::kLower) == folded[0]) at_match(base + at);
+        base += part.size();
       }
-      found.push_back(at);
-      at += folded.size();
+    };
+    size_t count = 0;
+    each_match([&](uint64_t) { ++count; }, [&](uint64_t, uint64_t marks) { count += Count(marks); });
+    found.reserve(count);
+    each_match([&](uint64_t at) { found.push_back(at); },
+               [&](uint64_t at, uint64_t marks) {
+                 for (; marks != 0; marks &= marks - 1) found.push_back(at + uint64_t(std::countr_zero(marks) / 8));
+               });
+    return found;
+  }
+  // The head, the matches that run from the head into the tail, the tail.
+  uint64_t at = FindIn(head(), 0, folded, 0, found);
+  const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
+  for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
+    size_t k = 0;
+    while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
+    if (k < folded.size()) {
+      ++at;
+      continue;
     }
-    FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
-  };
-  Matches counted;
-  find(counted);
-  found.reserve(counted.count);
-  Matches listed{&found};
-  find(listed);
+    found.push_back(at);
+    at += folded.size();
+  }
+  FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
   return found;
 }
 
