@@ -143,9 +143,13 @@ void ChatLines::Chars::Reserve(uint64_t size, uint64_t held) {
   }
   if (size > reserved_) {
     // A new range, once from the heap and in the rare chat too large for
-    // the range (copied then).
-    const uint64_t reserve = std::max(kReserved, size * 2);
+    // the range (copied then); where address space is limited, a smaller one.
+    uint64_t reserve = std::max(kReserved, size * 2);
     void* range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    while (range == MAP_FAILED && reserve / 2 >= size) {
+      reserve /= 2;
+      range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    }
     if (range == MAP_FAILED) throw std::bad_alloc();
     Chars grown;
     grown.data_ = static_cast<char*>(range);
