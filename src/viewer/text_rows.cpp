@@ -14,6 +14,13 @@ std::vector<uint32_t> WrapRows(std::string_view line, const Advances& advance, i
     for (uint32_t k = begin; k < end; ++k) w += advance[text[k]];
     return w;
   };
+  if (size > 65536) {
+    // Room for the rows, as many as the first characters' widths suggest
+    // and a fifth more, so that those of a line of millions of characters
+    // are not copied as they come.
+    const int64_t sample = width_of(0, 4096);
+    rows.reserve(size_t(double(sample) * (size / 4096.0) / double(std::max<int64_t>(width, 1)) * 1.2) + 16);
+  }
   int64_t x = 0;             // the row's width so far
   uint32_t row_start = 0;    // where the row starts
   uint32_t after_space = 0;  // where the row may end, after its last space; 0 for nowhere
