@@ -15,6 +15,21 @@ namespace {
 
 constexpr uint64_t kOnes = 0x0101010101010101;
 
+// Gives the whole pages within [begin, begin + bytes) their memory now, in
+// one call, rather than at a fault for each as they are first written: on
+// the virtual machine the benchmarks run on, a fault costs about 16 us, the
+// time it takes to write some fifty pages. (Without the call, as before.)
+void Populate(const void* begin, uint64_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr uintptr_t kPage = 4096;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) / kPage * kPage;
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(begin) + bytes) / kPage * kPage;
+  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)begin, (void)bytes;
+#endif
+}
+
 // The high bit of each of the eight bytes at `bytes` that, with the bits of
 // `bits` set, equals that byte of `want`.
 uint64_t ByteIs(const char* bytes, uint64_t bits, uint64_t want) {
@@ -161,6 +176,7 @@ void ChatLines::Chars::Reserve(uint64_t size, uint64_t held) {
   }
   const uint64_t capacity = std::min(reserved_, (std::max(size, capacity_ + kStep) + kStep - 1) / kStep * kStep);
   if (mprotect(data_ + capacity_, capacity - capacity_, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
+  Populate(data_ + capacity_, capacity - capacity_);
   capacity_ = capacity;
 }
 
@@ -308,6 +324,7 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
     size_t count = 0;
     each_match([&](uint64_t) { ++count; }, [&](uint64_t, uint64_t marks) { count += Count(marks); });
     found.reserve(count);
+    Populate(found.data(), count * sizeof(uint64_t));
     each_match([&](uint64_t at) { found.push_back(at); },
                [&](uint64_t at, uint64_t marks) {
                  for (; marks != 0; marks &= marks - 1) found.push_back(at + uint64_t(std::countr_zero(marks) / 8));
