@@ -494,6 +494,7 @@ void ChatView::ScrollBarAction(int action) {
   Move(top, rows);
   top_ = std::min(top, LastTop());
   verticalScrollBar()->setSliderPosition(ScrollValue(top_));
+  viewport()->update();  // (in a chat of over a billion characters, a row may not change the value)
 }
 
 void ChatView::scrollContentsBy(int, int) {
