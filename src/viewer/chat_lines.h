@@ -21,7 +21,7 @@ namespace murvik {
 // LineEnd(i). There is always at least one line; a text that ends with a
 // break ends with an empty line.
 //
-// The index costs about a tenth of a byte per line: only the start of every
+// The index costs about an eighth of a byte per line: only the start of every
 // kBlock-th line is kept, and the lines between are found by scanning the
 // text for breaks, except in blocks of lines that span more than kScanned
 // characters, whose every start is kept (at most an eighth of a byte per
@@ -111,7 +111,7 @@ class ChatLines {
 
   Chars head_;
   uint64_t head_size_ = 0;
-  MessageList kept_;
+  MessageList kept_;                     // as handed over, its last message the tail
   std::vector<Block> sealed_;            // every complete block of kBlock lines but the last
   std::vector<uint64_t> kept_starts_;    // the starts of the blocks that span more than kScanned
   std::array<uint64_t, kBlock> open_{};  // the starts of the last block's lines
