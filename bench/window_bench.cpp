@@ -1,7 +1,8 @@
 // Opens a replay in the window as a user does (its path typed into the path
 // box, Enter), then times what a user does with a large chat: the chat shown
 // after Enter, the longest time the window did not answer meanwhile, the
-// peak memory, and Ctrl+End, Ctrl+A, Ctrl+C, a find of "e" and Lowercase.
+// peak memory, and Ctrl+End, Ctrl+A, Ctrl+C, a find of "e", Lowercase and a
+// resize of the window.
 // Prints two lines of figures; bench/window runs it for each replay under
 // Xvfb. Only controls found by name are used, so it builds against any
 // version of the window.
@@ -91,11 +92,20 @@ int main(int argc, char** argv) {
     QTest::keyClick(window.findChild<QLineEdit*>(QStringLiteral("txtFind")), Qt::Key_E);
   });
   const double lower_ms = TimeMs([&] { lowercase->click(); });
+  // Until the output box has its new width and has painted at it.
+  const double resize_ms = TimeMs([&] {
+    const int width = text1->width();
+    window.resize(window.width() + 160, window.height());
+    QElapsedTimer waited;
+    waited.start();
+    while (text1->width() == width && waited.elapsed() < 5000) QCoreApplication::processEvents();
+    text1->repaint();
+  });
   qsizetype pasted = 0;
   const double paste_ms = TimeMs([&] { pasted = QGuiApplication::clipboard()->text().size(); });
   std::printf(
-      "Ctrl+End %.1f ms, Ctrl+A %.1f ms, Ctrl+C %.1f ms, find e %.1f ms, Lowercase %.1f ms; pasting the copy "
-      "%.1f ms (%lld characters)\n",
-      end_ms, all_ms, copy_ms, find_ms, lower_ms, paste_ms, static_cast<long long>(pasted));
+      "Ctrl+End %.1f ms, Ctrl+A %.1f ms, Ctrl+C %.1f ms, find e %.1f ms, Lowercase %.1f ms, resize %.1f ms; "
+      "pasting the copy %.1f ms (%lld characters)\n",
+      end_ms, all_ms, copy_ms, find_ms, lower_ms, resize_ms, paste_ms, static_cast<long long>(pasted));
   return 0;
 }

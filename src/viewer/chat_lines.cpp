@@ -1,37 +1,235 @@
 #include "viewer/chat_lines.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 
 namespace murvik {
 
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101;
+
+// Gives the whole pages within [begin, begin + bytes) their memory now, in
+// one call, rather than at a fault for each as they are first written: on
+// the virtual machine the benchmarks run on, a fault costs about 16 us, the
+// time it takes to write some fifty pages. (Without the call, as before.)
+void Populate(const void* begin, uint64_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  constexpr uintptr_t kPage = 4096;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) / kPage * kPage;
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(begin) + bytes) / kPage * kPage;
+  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+  (void)begin, (void)bytes;
+#endif
+}
+
+// The high bit of each of the eight bytes at `bytes` that, with the bits of
+// `bits` set, equals that byte of `want`.
+uint64_t ByteIs(const char* bytes, uint64_t bits, uint64_t want) {
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
+  uint64_t v;
+  std::memcpy(&v, bytes, sizeof v);
+  v = (v | bits) ^ want;
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// The high bit of each of the eight bytes at `bytes` that is a line break.
+uint64_t Breaks(const char* bytes) { return ByteIs(bytes, 0, '\n' * kOnes); }
+
+// How many bytes `Breaks` marked.
+size_t Count(uint64_t breaks) { return size_t(((breaks >> 7) * 0x0101010101010101) >> 56); }
+
+// Where the text after the `n`th break from `at` on starts; `text` holds at
+// least n breaks from there, before `size`.
+uint64_t AfterBreaks(const char* text, uint64_t size, uint64_t at, size_t n) {
+  while (n > 0 && at + 8 <= size) {
+    uint64_t breaks = Breaks(text + at);
+    const size_t count = Count(breaks);
+    if (count < n) {
+      n -= count;
+      at += 8;
+      continue;
+    }
+    for (; n > 1; --n) breaks &= breaks - 1;
+    return at + uint64_t(std::countr_zero(breaks) / 8) + 1;
+  }
+  for (; n > 0; ++at)
+    if (text[at] == '\n') --n;
+  return at;
+}
+
+// The breaks in text[begin, end).
+size_t CountBreaks(const char* text, uint64_t begin, uint64_t end) {
+  size_t count = 0;
+  for (; begin + 8 <= end; begin += 8) count += Count(Breaks(text + begin));
+  for (; begin < end; ++begin) count += text[begin] == '\n';
+  return count;
+}
+
+}  // namespace
+
 ChatLines ChatLines::FromText(std::string_view text) {
   ChatLines lines;
-  lines.text_.reserve(text.size());
+  lines.Reserve(text.size());
+  char* out = lines.head_.get();
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\r' && c != '\n') {
-      lines.text_.push_back(c);
+      out[lines.head_size_++] = c;
       continue;
     }
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    lines.text_.push_back('\n');
-    lines.starts_.push_back(lines.text_.size());
+    out[lines.head_size_++] = '\n';
+    lines.LineStarts(lines.head_size_);
   }
   return lines;
 }
 
-void ChatLines::Append(const MessageList& messages) {
-  for (const Message m : messages) {
-    text_ += m.text;
+void ChatLines::Append(const MessageList& messages) { Append(messages, 0, messages.size()); }
+
+void ChatLines::Append(MessageList&& messages) {
+  if (messages.empty()) return;
+  const Message last = messages.back();
+  if (last.sent || last.text.empty() || !kept_.empty()) return Append(messages);
+  Append(messages, 0, messages.size() - 1);
+  if (open_[open_size_ - 1] != head_size_) return Append(messages, messages.size() - 1, messages.size());  // it runs on
+  kept_.swap(messages);
+}
+
+void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
+  if (from >= to) return;
+  TakeInTail();
+  Reserve(head_size_ + messages.text().size() + (to - from));
+  char* out = head_.get();
+  for (size_t i = from; i < to; ++i) {
+    const Message m = messages[i];
+    std::memcpy(out + head_size_, m.text.data(), m.text.size());
+    head_size_ += m.text.size();
     if (!m.sent) continue;
-    text_.push_back('\n');
-    starts_.push_back(text_.size());
+    out[head_size_++] = '\n';
+    LineStarts(head_size_);
   }
 }
 
+void ChatLines::Reserve(uint64_t size) { head_.Reserve(size, head_size_); }
+
+namespace {
+
+constexpr uint64_t kHeapMost = 8 << 20;      // characters kept on the heap
+constexpr uint64_t kReserved = 64ull << 30;  // address space reserved past that
+constexpr uint64_t kStep = 8 << 20;          // made usable at a time
+
+}  // namespace
+
+ChatLines::Chars& ChatLines::Chars::operator=(Chars&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  data_ = std::exchange(other.data_, nullptr);
+  capacity_ = std::exchange(other.capacity_, 0);
+  reserved_ = std::exchange(other.reserved_, 0);
+  return *this;
+}
+
+void ChatLines::Chars::Release() {
+  if (reserved_ != 0)
+    munmap(data_, reserved_);
+  else
+    std::free(data_);
+  data_ = nullptr;
+  capacity_ = reserved_ = 0;
+}
+
+void ChatLines::Chars::Reserve(uint64_t size, uint64_t held) {
+  if (size <= capacity_) return;
+  if (reserved_ == 0 && size <= kHeapMost) {
+    const uint64_t capacity = std::min(kHeapMost, std::max<uint64_t>({size, capacity_ * 2, 4096}));
+    char* grown = static_cast<char*>(std::realloc(data_, capacity));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = grown;
+    capacity_ = capacity;
+    return;
+  }
+  if (size > reserved_) {
+    // A new range, once from the heap and in the rare chat too large for
+    // the range (copied then); where address space is limited, a smaller one.
+    uint64_t reserve = std::max(kReserved, size * 2);
+    void* range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    while (range == MAP_FAILED && reserve / 2 >= size) {
+      reserve /= 2;
+      range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    }
+    if (range == MAP_FAILED) throw std::bad_alloc();
+    Chars grown;
+    grown.data_ = static_cast<char*>(range);
+    grown.reserved_ = reserve;
+    grown.Reserve(size, 0);
+    if (held > 0) std::memcpy(grown.data_, data_, held);
+    *this = std::move(grown);
+    return;
+  }
+  const uint64_t capacity = std::min(reserved_, (std::max(size, capacity_ + kStep) + kStep - 1) / kStep * kStep);
+  if (mprotect(data_ + capacity_, capacity - capacity_, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
+  Populate(data_ + capacity_, capacity - capacity_);
+  capacity_ = capacity;
+}
+
+void ChatLines::Seal(uint64_t next) {
+  // Its starts are kept only when scanning it would take long.
+  Block block{open_[0], 0};
+  if (next - open_[0] > kScanned) {
+    kept_starts_.insert(kept_starts_.end(), open_.begin(), open_.end());
+    block.kept = uint32_t(kept_starts_.size() / kBlock);
+  }
+  sealed_.push_back(block);
+  open_size_ = 0;
+}
+
+void ChatLines::TakeInTail() {
+  if (kept_.empty()) return;
+  MessageList kept;
+  kept.swap(kept_);
+  const std::string_view tail = kept.back().text;
+  Reserve(head_size_ + tail.size());
+  std::memcpy(head_.get() + head_size_, tail.data(), tail.size());
+  head_size_ += tail.size();
+}
+
+uint64_t ChatLines::LineStart(size_t line) const {
+  const size_t b = line / kBlock, k = line % kBlock;
+  if (b >= sealed_.size()) return open_[line - sealed_.size() * kBlock];
+  const Block& block = sealed_[b];
+  if (block.kept != 0) return kept_starts_[(block.kept - 1) * kBlock + k];
+  // Every line of a sealed block lies in the head and ends with a break.
+  return AfterBreaks(head_.get(), head_size_, block.start, k);
+}
+
+std::string_view ChatLines::Line(size_t line) const {
+  const uint64_t start = LineStart(line);
+  if (start >= head_size_) return tail();
+  return head().substr(start, LineEnd(line) - start);
+}
+
 size_t ChatLines::LineOf(uint64_t pos) const {
-  return static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+  const size_t open_first = sealed_.size() * kBlock;
+  if (pos >= open_[0])
+    return open_first + size_t(std::upper_bound(open_.begin(), open_.begin() + open_size_, pos) - open_.begin()) - 1;
+  const size_t b = size_t(std::upper_bound(sealed_.begin(), sealed_.end(), pos,
+                                           [](uint64_t p, const Block& block) { return p < block.start; }) -
+                          sealed_.begin()) -
+                   1;
+  const Block& block = sealed_[b];
+  if (block.kept != 0) {
+    const auto starts = kept_starts_.begin() + ptrdiff_t((block.kept - 1) * kBlock);
+    return b * kBlock + size_t(std::upper_bound(starts, starts + kBlock, pos) - starts) - 1;
+  }
+  return b * kBlock + CountBreaks(head_.get(), block.start, pos);
 }
 
 std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line_break) const {
@@ -39,22 +237,31 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
   std::string out;
   if (begin >= end) return out;
   out.reserve(end - begin);
-  for (uint64_t at = begin; at < end;) {
-    const uint64_t stop = std::min<uint64_t>(end, text_.find('\n', at));
-    out.append(text_, at, stop - at);
-    if (stop == end) break;
-    out += line_break;
-    at = stop + 1;
+  uint64_t base = 0;
+  for (const std::string_view part : {head(), tail()}) {
+    const uint64_t from = std::max(begin, base), to = std::min(end, base + part.size());
+    if (line_break == "\n" && from < to) out.append(part.substr(from - base, to - from));  // as stored
+    for (uint64_t at = from; at < to && line_break != "\n";) {
+      const uint64_t stop = std::min<uint64_t>(to, base + std::min(part.size(), part.find('\n', at - base)));
+      out.append(part.substr(at - base, stop - at));
+      if (stop == to) break;
+      out += line_break;
+      at = stop + 1;
+    }
+    base += part.size();
   }
   return out;
 }
 
-std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
-  std::vector<uint64_t> found;
-  if (term.empty() || term.size() > text_.size()) return found;
-  std::string folded(term);
-  for (char& c : folded) c = InCase(c, LetterCase::kLower);
-  const char* data = text_.data();
+namespace {
+
+// Adds to `found` where `folded` (in lower case) matches in `text`, from
+// `from` on, as positions from `base`, each after the one before; returns
+// where the next match may start.
+uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base,
+                std::vector<uint64_t>& found) {
+  if (folded.size() > text.size()) return from;
+  const char* data = text.data();
   const auto matches_at = [&](uint64_t at) {
     for (size_t k = 0; k < folded.size(); ++k)
       if (InCase(data[at + k], LetterCase::kLower) != folded[k]) return false;
@@ -64,28 +271,80 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   // character in either case: a letter's two cases differ only in bit 5, so
   // with that bit set in every byte, a byte equal to the lower case is one of
   // the two. (A byte of x is zero exactly where the test's high bit is set.)
-  constexpr uint64_t kOnes = 0x0101010101010101;
   const unsigned char first = static_cast<unsigned char>(folded[0]);
   const uint64_t case_bits = first >= 'a' && first <= 'z' ? 0x20 * kOnes : 0;
   const uint64_t want = first * kOnes;
-  const uint64_t last = text_.size() - term.size();  // the last place a match can start
-  for (uint64_t at = 0; at <= last;) {
+  const uint64_t last = text.size() - folded.size();  // the last place a match can start
+  uint64_t at = from;
+  while (at <= last) {
     if (last - at >= 8) {
       uint64_t block;
       std::memcpy(&block, data + at, sizeof block);
       const uint64_t x = (block | case_bits) ^ want;
-      if (((x - kOnes) & ~x & 0x80 * kOnes) == 0) {
+      const uint64_t candidates = (x - kOnes) & ~x & 0x80 * kOnes;
+      if (candidates == 0) {
         at += 8;
         continue;
       }
+      at += uint64_t(std::countr_zero(candidates) / 8);  // the first is a true one
     }
     if (matches_at(at)) {
-      found.push_back(at);
-      at += term.size();
+      found.push_back(base + at);
+      at += folded.size();
     } else {
       ++at;
     }
   }
+  return at;
+}
+
+}  // namespace
+
+std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
+  std::vector<uint64_t> found;
+  if (term.empty() || term.size() > size()) return found;
+  std::string folded(term);
+  for (char& c : folded) c = InCase(c, LetterCase::kLower);
+  if (folded.size() == 1) {
+    // A single character, as when a letter is typed into the find box:
+    // its places, found eight at a time, are counted first, so that a list
+    // of millions is made once at its length rather than copied as it grows.
+    const uint64_t case_bits = folded[0] >= 'a' && folded[0] <= 'z' ? 0x20 * kOnes : 0;
+    const uint64_t want = uint64_t(static_cast<unsigned char>(folded[0])) * kOnes;
+    const auto each_match = [&](auto&& at_match, auto&& in_eight) {
+      uint64_t base = 0;
+      for (const std::string_view part : {head(), tail()}) {
+        uint64_t at = 0;
+        for (; at + 8 <= part.size(); at += 8) in_eight(base + at, ByteIs(part.data() + at, case_bits, want));
+        for (; at < part.size(); ++at)
+          if (InCase(part[at], LetterCase::kLower) == folded[0]) at_match(base + at);
+        base += part.size();
+      }
+    };
+    size_t count = 0;
+    each_match([&](uint64_t) { ++count; }, [&](uint64_t, uint64_t marks) { count += Count(marks); });
+    found.reserve(count);
+    Populate(found.data(), count * sizeof(uint64_t));
+    each_match([&](uint64_t at) { found.push_back(at); },
+               [&](uint64_t at, uint64_t marks) {
+                 for (; marks != 0; marks &= marks - 1) found.push_back(at + uint64_t(std::countr_zero(marks) / 8));
+               });
+    return found;
+  }
+  // The head, the matches that run from the head into the tail, the tail.
+  uint64_t at = FindIn(head(), 0, folded, 0, found);
+  const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
+  for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
+    size_t k = 0;
+    while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
+    if (k < folded.size()) {
+      ++at;
+      continue;
+    }
+    found.push_back(at);
+    at += folded.size();
+  }
+  FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
   return found;
 }
 

@@ -1,13 +1,15 @@
-// The chat as the window keeps it: every line's characters once, in one
-// buffer, with an index of where each line starts. Plain C++, so that the
-// window's reader thread can build it and tests can check it without Qt.
+// The chat as the window keeps it: every line's characters once, with a
+// compact index of where the lines start. Plain C++, so that the window's
+// reader thread can build it and tests can check it without Qt.
 #ifndef MURVIK_VIEWER_CHAT_LINES_H_
 #define MURVIK_VIEWER_CHAT_LINES_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "extract/chat.h"
@@ -18,8 +20,17 @@ namespace murvik {
 // line i starts at LineStart(i) and its break, if it has one, stands at
 // LineEnd(i). There is always at least one line; a text that ends with a
 // break ends with an empty line.
+//
+// The index costs about an eighth of a byte per line: only the start of every
+// kBlock-th line is kept, and the lines between are found by scanning the
+// text for breaks, except in blocks of lines that span more than kScanned
+// characters, whose every start is kept (at most an eighth of a byte per
+// character).
 class ChatLines {
  public:
+  static constexpr size_t kBlock = 128;
+  static constexpr uint64_t kScanned = 8192;
+
   ChatLines() = default;
   // `text` split at every CR LF, lone CR or lone LF.
   static ChatLines FromText(std::string_view text);
@@ -27,19 +38,21 @@ class ChatLines {
   // Appends `messages` in order: each message's characters, and a line break
   // after each sent one.
   void Append(const MessageList& messages);
+  // The same, but a message left open at the end that starts a line of its
+  // own is kept where it lies, in `messages`, rather than copied: that is
+  // the core's whole chat when the replay ends inside one long message.
+  void Append(MessageList&& messages);
 
   // Characters, line breaks included.
-  uint64_t size() const { return text_.size(); }
-  bool empty() const { return text_.empty(); }
-  size_t line_count() const { return starts_.size(); }
-  uint64_t LineStart(size_t line) const { return starts_[line]; }
+  uint64_t size() const { return head_size_ + tail().size(); }
+  bool empty() const { return size() == 0; }
+  size_t line_count() const { return sealed_.size() * kBlock + open_size_; }
+  uint64_t LineStart(size_t line) const;
   // Where line `line`'s characters end: its break, or the end of the text.
-  uint64_t LineEnd(size_t line) const { return line + 1 < starts_.size() ? starts_[line + 1] - 1 : text_.size(); }
-  std::string_view Line(size_t line) const {
-    return std::string_view(text_).substr(LineStart(line), LineEnd(line) - LineStart(line));
-  }
+  uint64_t LineEnd(size_t line) const { return line + 1 < line_count() ? LineStart(line + 1) - 1 : size(); }
+  std::string_view Line(size_t line) const;
   // The character at `pos` (< size()), a line break being '\n'.
-  char At(uint64_t pos) const { return text_[pos]; }
+  char At(uint64_t pos) const { return pos < head_size_ ? head_.get()[pos] : tail()[pos - head_size_]; }
   // The line that holds position `pos` (a break belongs to the line it ends).
   size_t LineOf(uint64_t pos) const;
 
@@ -51,8 +64,58 @@ class ChatLines {
   std::vector<uint64_t> FindAll(std::string_view term) const;
 
  private:
-  std::string text_;                 // the lines, each break stored as '\n'
-  std::vector<uint64_t> starts_{0};  // where each line starts
+  // Characters that grow without being moved once there are many: past a
+  // few megabytes they lie in a large range of address space reserved at
+  // once, which the system backs with memory only as it is written. (A
+  // buffer grown by copying would hold the chat twice meanwhile; one moved
+  // by the system from place to place costs a fault per page at its next
+  // reading on some virtual machines.)
+  class Chars {
+   public:
+    Chars() = default;
+    Chars(Chars&& other) noexcept { *this = std::move(other); }
+    Chars& operator=(Chars&& other) noexcept;
+    ~Chars() { Release(); }
+    char* get() const { return data_; }
+    // Makes room for `size` characters, keeping those held.
+    void Reserve(uint64_t size, uint64_t held);
+
+   private:
+    void Release();
+    char* data_ = nullptr;
+    uint64_t capacity_ = 0;  // usable
+    uint64_t reserved_ = 0;  // of address space, or 0 while on the heap
+  };
+  struct Block {
+    uint64_t start;  // of its first line
+    uint32_t kept;   // 1 + which kBlock starts of kept_starts_ are its lines', or 0 when found by scanning
+  };
+
+  // The text is the head, whose lines end with a break, then the tail: the
+  // last line, when it is a message kept in kept_.
+  std::string_view head() const { return {head_.get(), head_size_}; }
+  std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
+  // Appends messages [from, to) of `messages`.
+  void Append(const MessageList& messages, size_t from, size_t to);
+  // Makes room for `size` characters in the head.
+  void Reserve(uint64_t size);
+  // A line starts at `start`, after a break just added.
+  void LineStarts(uint64_t start) {
+    if (open_size_ == kBlock) Seal(start);
+    open_[open_size_++] = start;
+  }
+  // Puts the complete last block with the others; the next starts at `next`.
+  void Seal(uint64_t next);
+  // Copies the tail into the head, so that more can follow it.
+  void TakeInTail();
+
+  Chars head_;
+  uint64_t head_size_ = 0;
+  MessageList kept_;                     // as handed over, its last message the tail
+  std::vector<Block> sealed_;            // every complete block of kBlock lines but the last
+  std::vector<uint64_t> kept_starts_;    // the starts of the blocks that span more than kScanned
+  std::array<uint64_t, kBlock> open_{};  // the starts of the last block's lines
+  size_t open_size_ = 1;                 // 1 to kBlock
 };
 
 // How the window shows the chat's letters.

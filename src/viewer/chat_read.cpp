@@ -41,7 +41,7 @@ ChatRead::Outcome Read(const std::string& path, ExtractOptions options, std::ato
     };
     ChatResult result = ExtractChat(path, options);
     if (!result.status.ok()) return {std::move(result.status), nullptr};
-    chat->Append(result.messages);
+    chat->Append(std::move(result.messages));
     return {Status::Ok(), std::move(chat)};
   } catch (const std::bad_alloc&) {
     return {Status::Error("out of memory"), nullptr};

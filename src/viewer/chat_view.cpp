@@ -61,6 +61,8 @@ ChatView::ChatView(QWidget* parent) : QAbstractScrollArea(parent), chat_(std::ma
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   viewport()->setCursor(Qt::IBeamCursor);
+  verticalScrollBar()->installEventFilter(this);
+  connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &ChatView::ScrollBarAction);
   UpdateMetrics();
 }
 
@@ -84,6 +86,7 @@ QString ChatView::Text() const {
 }
 
 void ChatView::SetLetterCase(LetterCase letter_case) {
+  if (letter_case == case_) return;  // (a line of millions of characters takes a while to wrap again)
   case_ = letter_case;
   UpdateMetrics();  // the letters' widths change, and with them the rows
 }
@@ -454,24 +457,64 @@ void ChatView::SetTop(RowPos top) {
   viewport()->update();
 }
 
+// The scroll bar counts characters, not lines, so that its handle is sized
+// and placed by the share of the chat above the view in a chat of any
+// shape, one line of millions of characters too: its value is where the top
+// row starts, shifted right as far as it takes to fit an int.
 void ChatView::SyncScrollBar() {
   const RowPos last_top = LastTop();
   top_ = std::min(top_, last_top);
+  const uint64_t last = RowBegin(last_top);
+  RowPos below = top_;
+  const uint64_t page_end = Move(below, PageRows()) == PageRows() ? RowBegin(below) : chat_->size();
+  const uint64_t page = std::max<uint64_t>(1, page_end - RowBegin(top_));
+  scroll_shift_ = 0;
+  while (((last + page) >> scroll_shift_) > (1u << 30)) ++scroll_shift_;
   syncing_ = true;
   QScrollBar* bar = verticalScrollBar();
-  bar->setRange(0, int(std::min<size_t>(last_top.line, INT_MAX)));
-  bar->setPageStep(PageRows());
+  bar->setRange(0, int(last >> scroll_shift_));
+  bar->setPageStep(std::max(1, int(page >> scroll_shift_)));
   bar->setSingleStep(1);
-  bar->setValue(int(std::min<size_t>(top_.line, INT_MAX)));
+  bar->setValue(ScrollValue(top_));
   syncing_ = false;
+}
+
+int ChatView::ScrollValue(RowPos row) const { return int(RowBegin(row) >> scroll_shift_); }
+
+// The scroll bar's arrows and its trough move the view by rows and pages, as
+// the keys do; a drag puts the top row at the share of the chat dragged to.
+void ChatView::ScrollBarAction(int action) {
+  const int64_t rows = action == QAbstractSlider::SliderSingleStepAdd   ? 1
+                       : action == QAbstractSlider::SliderSingleStepSub ? -1
+                       : action == QAbstractSlider::SliderPageStepAdd   ? PageRows()
+                       : action == QAbstractSlider::SliderPageStepSub   ? -PageRows()
+                                                                        : 0;
+  if (rows == 0) return;
+  RowPos top = top_;
+  Move(top, rows);
+  top_ = std::min(top, LastTop());
+  verticalScrollBar()->setSliderPosition(ScrollValue(top_));
+  viewport()->update();  // (in a chat of over a billion characters, a row may not change the value)
 }
 
 void ChatView::scrollContentsBy(int, int) {
   if (syncing_) return;
-  // The scroll bar counts lines; at its end the view shows the last row.
-  const int value = verticalScrollBar()->value();
-  top_ = value >= verticalScrollBar()->maximum() ? LastTop() : RowPos{size_t(value), 0};
+  const QScrollBar* bar = verticalScrollBar();
+  const int value = bar->value();
+  if (value >= bar->maximum()) {
+    top_ = LastTop();
+  } else if (value != ScrollValue(top_)) {
+    top_ = std::min(RowOf(std::min(uint64_t(value) << scroll_shift_, chat_->size())), LastTop());
+  }
   viewport()->update();
+}
+
+bool ChatView::eventFilter(QObject* watched, QEvent* event) {
+  // The wheel over the scroll bar scrolls rows, as over the text.
+  if (watched != verticalScrollBar() || event->type() != QEvent::Wheel)
+    return QAbstractScrollArea::eventFilter(watched, event);
+  wheelEvent(static_cast<QWheelEvent*>(event));
+  return true;
 }
 
 void ChatView::mousePressEvent(QMouseEvent* event) {

@@ -24,7 +24,7 @@ namespace murvik {
 // Shows a chat kept once (ChatLines) and lays out only the lines on screen,
 // so a chat of a million lines costs no more to show than one of ten. Long
 // lines wrap at the view's width; the vertical scroll bar is always shown
-// and counts lines. Text is selected with the mouse and the keyboard and
+// and counts characters. Text is selected with the mouse and the keyboard and
 // copied (to X11's primary selection too, as a text box does); Tab moves
 // the focus on. Positions count one character per line break.
 class ChatView : public QAbstractScrollArea {
@@ -106,6 +106,7 @@ class ChatView : public QAbstractScrollArea {
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // A row on screen: row `row` of line `line`, once wrapped.
@@ -149,6 +150,9 @@ class ChatView : public QAbstractScrollArea {
 
   void SetTop(RowPos top);
   void SyncScrollBar();
+  // The scroll bar's value that puts `row` at the top.
+  int ScrollValue(RowPos row) const;
+  void ScrollBarAction(int action);
   void MoveCaret(uint64_t pos, bool keep_anchor);
   void SelectionMade();
   void UpdateMetrics();
@@ -170,6 +174,7 @@ class ChatView : public QAbstractScrollArea {
   std::vector<uint64_t> highlights_;
   uint64_t highlight_length_ = 0;
   bool syncing_ = false;  // the scroll bar is being set from top_
+  int scroll_shift_ = 0;  // the scroll bar counts characters shifted right by this
   bool dragging_ = false;
   QPoint drag_at_;
   QBasicTimer drag_scroll_;

@@ -309,7 +309,9 @@ void frmMurvik::EndReading() {
 
 void frmMurvik::Lowercase() {
   text1_->SetLetterCase(chk_lowercase_->checkState() == Qt::Checked ? LetterCase::kLower : LetterCase::kUpper);
-  if (find_box_->isVisible()) find_box_->Search();
+  // Find ignores case, so its matches stay as they are; the current one,
+  // selected, stays in view as the rows change with the letters' widths.
+  if (find_box_->isVisible()) text1_->ScrollTo(text1_->caret());
 }
 
 void frmMurvik::Find() { find_box_->Open(); }

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <functional>
+#include <random>
 
 #include "extract/scanner.h"
 #include "replay_writer.h"
@@ -68,6 +69,94 @@ class ChatViewTest : public QObject {
              at = plain.indexOf(term, at + term.size(), Qt::CaseInsensitive))
           expected.push_back(uint64_t(at));
         QCOMPARE(lines.FindAll(term.toStdString()), expected);
+      }
+    }
+  }
+
+  // The line index agrees with a plain list of line starts, across its
+  // blocks, scanned or kept whole, and with the last line kept where the
+  // core left it: every line's start, end and text, the line of every
+  // position (past the end too), slices and matches over the join.
+  void lineIndexAgreesWithPlainStarts() {
+    std::mt19937 rng(5);
+    const auto batch = [](std::initializer_list<std::pair<std::string, bool>> messages) {
+      MessageList list;
+      for (const auto& [text, sent] : messages) list.Add(text, 0, sent);
+      return list;
+    };
+    const auto random_lines = [&](int count, bool huge) {
+      MessageList list;
+      for (int i = 0; i < count; ++i) {
+        const size_t length = rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12;
+        std::string text(length, 'A');
+        for (char& c : text) c = "AB E"[rng() % 4];
+        list.Add(text, 0, rng() % 16 != 0);
+      }
+      return list;
+    };
+    const std::string huge(200000, 'X');
+    using Build = std::function<void(ChatLines&)>;
+    for (const auto& [name, build] : std::initializer_list<std::pair<const char*, Build>>{
+             {"empty lines",
+              [&](ChatLines& l) {
+                for (int i = 0; i < 3; ++i) l.Append(random_lines(0, false)), l.Append(batch({{"", true}}));
+                MessageList empty;
+                for (int i = 0; i < 1000; ++i) empty.Add("", 0, true);
+                l.Append(empty);
+              }},
+             {"one huge line kept",
+              [&](ChatLines& l) {
+                l.Append(batch({{huge, false}}));
+              }},
+             {"one huge line copied",
+              [&](ChatLines& l) {
+                l.Append(static_cast<const MessageList&>(batch({{huge, false}})));
+              }},
+             {"a mix, the last line kept",
+              [&](ChatLines& l) {
+                l.Append(random_lines(700, true));
+                l.Append(random_lines(600, false));
+                l.Append(batch({{"E", true}, {"AE E", false}}));
+              }},
+             {"a mix, more after a kept line",
+              [&](ChatLines& l) {
+                l.Append(random_lines(300, true));
+                l.Append(batch({{"", true}, {huge, false}}));
+                l.Append(random_lines(400, true));
+              }},
+             {"text", [&](ChatLines& l) { l = ChatLines::FromText("A\r\n\rB\nCC\r\n" + huge + "\n"); }},
+         }) {
+      ChatLines lines;
+      build(lines);
+      const std::string text = lines.Slice(0, UINT64_MAX);
+      std::vector<uint64_t> starts{0};
+      for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n') starts.push_back(i + 1);
+      QVERIFY2(lines.size() == text.size() && lines.line_count() == starts.size(), name);
+      for (size_t i = 0; i < starts.size(); ++i) {
+        const uint64_t end = i + 1 < starts.size() ? starts[i + 1] - 1 : text.size();
+        QVERIFY2(lines.LineStart(i) == starts[i] && lines.LineEnd(i) == end, name);
+        QVERIFY2(lines.Line(i) == std::string_view(text).substr(starts[i], end - starts[i]), name);
+      }
+      for (uint64_t pos = 0; pos <= text.size() + 2; ++pos) {
+        const size_t line = size_t(std::upper_bound(starts.begin(), starts.end(), pos) - starts.begin()) - 1;
+        if (lines.LineOf(pos) != line) QFAIL(qPrintable(QString("%1: line of %2").arg(name).arg(pos)));
+      }
+      QVERIFY2(
+          lines.Slice(3, text.size() - 2, "\r\n") == ChatText(MessageList()) +
+                                                         [&] {
+                                                           std::string crlf;
+                                                           for (const char c : text.substr(3, text.size() - 5))
+                                                             crlf +=
+                                                                 c == '\n' ? std::string("\r\n") : std::string(1, c);
+                                                           return crlf;
+                                                         }(),
+          name);
+      for (const std::string term : {"E", "\nX", "E A"}) {
+        std::vector<uint64_t> expected;
+        for (size_t at = text.find(term); at != std::string::npos; at = text.find(term, at + term.size()))
+          expected.push_back(at);
+        QVERIFY2(lines.FindAll(term == "E A" ? "e a" : term) == expected, name);
       }
     }
   }
@@ -170,6 +259,34 @@ class ChatViewTest : public QObject {
     v->SetHighlights({text.size() - 600, v->chat().size() - 4}, 3);  // "498" and past the last line
     v->grab();
     QCOMPARE(v->PositionAt(QPoint(5, 10000)), v->chat().size());
+  }
+
+  // The scroll bar counts the chat's characters: in a chat of one long
+  // line its handle starts at the top, stands half-way with the view
+  // half-way and at the bottom at the end; dragging it there shows that
+  // part of the chat, its end the last row; its arrow moves a row.
+  void scrollBarShowsWhereTheViewIs() {
+    std::string words;
+    while (words.size() < 200000) words += "GG WP " + std::to_string(words.size()) + " ";
+    for (const std::string& chat : {words, "GL HF\r\n\r\n" + words}) {
+      auto v = View(chat);
+      QScrollBar* bar = v->verticalScrollBar();
+      const uint64_t size = v->chat().size();
+      const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
+      const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
+      QVERIFY(bar->value() == 0 && bar->maximum() > 0 && bar->pageStep() > 0 && page_chars < size / 100);
+      const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
+      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(top(), second_row);
+      v->ScrollTo(size / 2);
+      QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
+      bar->setValue(bar->maximum() / 4);
+      QVERIFY(top() <= size / 4 && top() + page_chars > size / 4);
+      bar->setValue(bar->maximum());
+      QVERIFY(v->AtEnd() && v->CharacterRect(size - 1).isValid());
+      Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
+      QCOMPARE(bar->value(), bar->maximum());
+    }
   }
 
   // Every match is painted in a light highlight, the current one (selected)
