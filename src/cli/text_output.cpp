@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/output.h"
+#include "cli/platform.h"
 
 namespace murvik {
 namespace {
@@ -13,8 +14,12 @@ class TextOutput final : public StreamedOutput {
 
  private:
   void Start(const std::string& name) override {
-    if (headers_)
-      std::fprintf(out_, "%s==> %s <==\n", first_ ? "" : "\n", name == "-" ? "standard input" : name.c_str());
+    if (headers_) {
+      std::string header = first_ ? "" : std::string(kLineBreak);
+      header += "==> " + (name == "-" ? "standard input" : name) + " <==";
+      header += kLineBreak;
+      std::fwrite(header.data(), 1, header.size(), out_);
+    }
     first_ = false;
   }
 
@@ -25,7 +30,7 @@ class TextOutput final : public StreamedOutput {
     for (const Message m : messages) {
       text_ += m.text;
       // An open message can only be the last; it gets a line break too.
-      if (m.sent || !m.text.empty()) text_ += '\n';
+      if (m.sent || !m.text.empty()) text_ += kLineBreak;
     }
     std::fwrite(text_.data(), 1, text_.size(), out_);
   }

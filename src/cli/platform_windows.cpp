@@ -1,0 +1,84 @@
+// murvik-chat on Windows: the wide command line turned to UTF-8, binary
+// standard streams, UTF-8 on a console, and a console known by its mode
+// rather than by _isatty (which takes any character device, NUL among them,
+// for a terminal).
+#include <windows.h>
+// After windows.h, which they need.
+#include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+
+#include "cli/platform.h"
+#include "extract/wide_text.h"
+
+namespace murvik {
+namespace {
+
+HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+bool OnConsole(std::FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
+UINT console_code_page = 0;  // the console's own, given back at exit
+
+void GiveBackCodePage() { SetConsoleOutputCP(console_code_page); }
+
+}  // namespace
+
+std::string WithLineBreaks(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+std::vector<std::string> CommandArguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> args;
+  for (int i = 0; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+void SetUpStreams() {
+  // Replays come in and chat goes out byte for byte: no CR LF turned into
+  // LF, no Ctrl+Z taken for the end, no LF doubled into CR CR LF.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  // Names and messages are UTF-8; a console shows them so only in its UTF-8
+  // code page, which it is given for the run and then has its own back.
+  if (OnConsole(stdout) || OnConsole(stderr)) {
+    console_code_page = GetConsoleOutputCP();
+    if (console_code_page != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(GiveBackCodePage);
+  }
+}
+
+bool IsConsole(std::FILE* stream) {
+  const HANDLE h = HandleOf(stream);
+  DWORD mode = 0;
+  if (!GetConsoleMode(h, &mode)) return false;
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+void BeforeExit(std::FILE* out, std::FILE* err) {
+  // A console that only this process is attached to was opened for it, and
+  // closes with it.
+  DWORD processes[2];
+  if (!OnConsole(out) || GetConsoleProcessList(processes, 2) != 1) return;
+  std::fflush(out);
+  std::fputs("\nPress any key to close this window.", err);
+  std::fflush(err);
+  _getch();
+}
+
+}  // namespace murvik
