@@ -4,10 +4,10 @@
 # the same status: every kind of replay murvik-genreplay makes, in every
 # form, from files (read by several threads, and one replay large enough to
 # be read by two threads) and from standard input, with a file missing.
-# Usage: compare_windows.sh MURVIK_CHAT MURVIK_GENREPLAY MURVIK_CHAT_EXE [EMULATOR...]
+# Usage: compare_windows.sh MURVIK_CHAT MURVIK_GENREPLAY WINDOWS_MURVIK_CHAT
+# (the Linux programs, and a command that runs murvik-chat.exe)
 set -euo pipefail
-linux=$1 gen=$2 windows=$3 && shift 3
-emulator=("$@")
+linux=$1 gen=$2 windows=$3
 export LC_ALL=C.UTF-8
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir"
 "$gen" sample -o sample.rep
@@ -20,7 +20,7 @@ files+=(large.rep missing.rep - "${files[@]}")
 crlf() { sed 's/$/\r/' "$@"; }
 for form in "" -l --json --jsonl; do
   status=0 && "$linux" $form "${files[@]}" <chat-400000.rep >linux.out 2>linux.err || status=$?
-  windows_status=0 && "${emulator[@]}" "$windows" $form "${files[@]}" <chat-400000.rep >windows.out 2>windows.err ||
+  windows_status=0 && "$windows" $form "${files[@]}" <chat-400000.rep >windows.out 2>windows.err ||
     windows_status=$?
   [ "$form" = --json ] || [ "$form" = --jsonl ] || { crlf linux.out >linux.crlf && mv linux.crlf linux.out; }
   crlf linux.err >linux.crlf && mv linux.crlf linux.err

@@ -4,15 +4,14 @@
 # script opened and printed as they are, replays read byte for byte from
 # files and standard input, devices and folders refused, no --progress line
 # off a console, and the command line's errors, --help and --version.
-# Usage: windows_test.sh MURVIK_CHAT_EXE MURVIK_GENREPLAY_EXE [EMULATOR...]
+# Usage: windows_test.sh MURVIK_CHAT MURVIK_GENREPLAY (commands that run the
+# Windows programs)
 set -uo pipefail
-chat=$1 gen=$2 && shift 2
-emulator=("$@") failures=0 nl=$'\n' crlf=$'\r\n'
+chat=$1 gen=$2 failures=0 nl=$'\n' crlf=$'\r\n'
 # Wine hands the programs their arguments in the locale's encoding.
 export LC_ALL=C.UTF-8
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir" || exit 1
 fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
-gen() { "${emulator[@]}" "$gen" "$@"; }
 
 # expect STATUS OUT ERR ARG...: murvik-chat ARG..., standard input from $in
 # (else empty), ends with STATUS and writes OUT and ERR, as given: each line
@@ -20,7 +19,7 @@ gen() { "${emulator[@]}" "$gen" "$@"; }
 expect() {
   local status=$1 want_out=$2 want_err=$3 got
   shift 3
-  "${emulator[@]}" "$chat" "$@" <"${in:-/dev/null}" >out 2>err
+  "$chat" "$@" <"${in:-/dev/null}" >out 2>err
   got=$?
   printf %s "${want_out//$nl/$crlf}" >want_out && printf %s "${want_err//$nl/$crlf}" >want_err
   [ "$got" = "$status" ] && cmp -s want_out out && cmp -s want_err err && return
@@ -29,7 +28,7 @@ expect() {
 }
 why() { printf 'murvik-chat: %s: %s\n' "$1" "$2"; }
 
-gen keys '~~~~~[GL HF]~~~[GO, GO.][LEFT OPEN' -o a.rep && gen keys '~~[B]~' -o b.rep && cp b.rep 'игра с пробелом.rep'
+"$gen" keys '~~~~~[GL HF]~~~[GO, GO.][LEFT OPEN' -o a.rep && "$gen" keys '~~[B]~' -o b.rep && cp b.rep 'игра с пробелом.rep'
 chat_a=$'GL HF\nGO, GO.\nLEFT OPEN\n'
 expect 0 "$chat_a" "" a.rep
 expect 0 "${chat_a,,}" "" -l a.rep
@@ -49,14 +48,14 @@ expect 1 "==> a.rep <==$nl$chat_a" \
   NUL CON . a.rep
 
 # JSON and JSON Lines as on Linux: LF only, the name as UTF-8.
-"${emulator[@]}" "$chat" --json 'игра с пробелом.rep' >json 2>/dev/null
+"$chat" --json 'игра с пробелом.rep' >json 2>/dev/null
 [ "$(jq -c . json)" = '[{"file":"игра с пробелом.rep","ok":true,"messages":[{"text":"B","offset":297,"sent":true}]}]' ] ||
   fail "JSON: $(cat json)"
-"${emulator[@]}" "$chat" --jsonl 'игра с пробелом.rep' a.rep >jsonl
+"$chat" --jsonl 'игра с пробелом.rep' a.rep >jsonl
 ! grep -q $'\r' json jsonl && [ "$(wc -l <jsonl)" = 4 ] || fail "JSON Lines: $(od -c jsonl | head)"
 
 # No progress line on standard error when it is no console: here a file.
-"${emulator[@]}" "$chat" --progress a.rep a.rep >out 2>err && [ ! -s err ] || fail "--progress off a console: $(od -c err)"
+"$chat" --progress a.rep a.rep >out 2>err && [ ! -s err ] || fail "--progress off a console: $(od -c err)"
 
 # The command line, as on Linux.
 usage() { printf "murvik-chat: %s\nTry 'murvik-chat --help' for more information.\n" "$1"; }
@@ -64,7 +63,7 @@ expect 2 "" "$(usage 'missing file operand')$nl"
 expect 2 "" "$(usage "unrecognized option '--bogus'")$nl" --bogus a.rep
 expect 2 "" "$(usage "invalid option -- 'q'")$nl" -q a.rep
 expect 1 "" "$(why -l 'No such file or directory')$nl" -- -l
-"${emulator[@]}" "$chat" --help >help && [ "$(head -1 help)" = "Usage: murvik-chat [OPTION]... FILE...${crlf%$nl}" ] &&
+"$chat" --help >help && [ "$(head -1 help)" = "Usage: murvik-chat [OPTION]... FILE...${crlf%$nl}" ] &&
   [ "$(grep -c $'\r$' help)" = "$(wc -l <help)" ] || fail "--help: $(head -3 help | od -c)"
-"${emulator[@]}" "$chat" --version | head -1 | grep -q $'^murvik-chat (Murvik) .*\r$' || fail "--version"
+"$chat" --version | head -1 | grep -q $'^murvik-chat (Murvik) .*\r$' || fail "--version"
 echo "$failures failed" && [ "$failures" = 0 ]
