@@ -23,8 +23,9 @@ inline constexpr std::string_view kLineBreak = "\n";
 std::string WithLineBreaks(std::string_view text);
 
 // The program's arguments, argv[0] first, in UTF-8. On Windows they are
-// taken from the wide command line, whatever characters they hold; `argv`,
-// in the system's code page, could not name every file.
+// taken from the wide command line, whatever characters they hold (`argv`,
+// in the system's code page, could not name every file), and wildcards in
+// them are expanded, as Windows' shells leave that to the program.
 std::vector<std::string> CommandArguments(int argc, char** argv);
 
 // Sets up the standard streams before anything is read or written: on

@@ -9,7 +9,9 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 
 #include "cli/platform.h"
 #include "extract/wide_text.h"
@@ -28,6 +30,29 @@ UINT console_code_page = 0;  // the console's own, given back at exit
 
 void GiveBackCodePage() { SetConsoleOutputCP(console_code_page); }
 
+// Windows' shells leave wildcards to the program: an argument whose last part
+// holds * or ? stands for the files (not folders) it matches, in name order,
+// case ignored; one that matches none stands for itself.
+void AddMatches(const std::wstring& arg, std::vector<std::string>& args) {
+  const size_t wild = arg.find_first_of(L"*?"), folder_end = arg.find_last_of(L"\\/:");
+  std::vector<std::wstring> names;
+  if (wild != std::wstring::npos && (folder_end == std::wstring::npos || wild > folder_end)) {
+    const std::wstring folder = folder_end == std::wstring::npos ? L"" : arg.substr(0, folder_end + 1);
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileExW(arg.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(folder + found.cFileName);
+      } while (FindNextFileW(h, &found));
+      FindClose(h);
+    }
+    std::sort(names.begin(), names.end(),
+              [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
+  }
+  if (names.empty()) names.push_back(arg);
+  for (const std::wstring& name : names) args.push_back(Utf8FromWide(name));
+}
+
 }  // namespace
 
 std::string WithLineBreaks(std::string_view text) {
@@ -44,7 +69,12 @@ std::vector<std::string> CommandArguments(int argc, char** argv) {
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> args;
-  for (int i = 0; i < count; ++i) args.push_back(Utf8FromWide(wide[i]));
+  for (int i = 0; i < count; ++i) {
+    if (i == 0)
+      args.push_back(Utf8FromWide(wide[i]));
+    else
+      AddMatches(wide[i], args);
+  }
   LocalFree(wide);
   return args;
 }

@@ -2,8 +2,9 @@
 # murvik-chat.exe as Windows scripts see it, run under Wine: text with CR LF
 # line breaks (never LF alone, never CR CR LF), JSON as on Linux, names in any
 # script opened and printed as they are, replays read byte for byte from
-# files and standard input, devices and folders refused, no --progress line
-# off a console, and the command line's errors, --help and --version.
+# files and standard input, wildcards expanded, devices and folders refused,
+# no --progress line off a console, and the command line's errors, --help
+# and --version.
 # Usage: windows_test.sh MURVIK_CHAT MURVIK_GENREPLAY (commands that run the
 # Windows programs)
 set -uo pipefail
@@ -33,6 +34,10 @@ chat_a=$'GL HF\nGO, GO.\nLEFT OPEN\n'
 expect 0 "$chat_a" "" a.rep
 expect 0 "${chat_a,,}" "" -l a.rep
 expect 0 "==> a.rep <==$nl$chat_a$nl==> игра с пробелом.rep <==${nl}B$nl" "" a.rep 'игра с пробелом.rep'
+# Wildcards, which Windows' shells leave to the program: files only, in name
+# order; a pattern matching nothing is a name.
+mkdir folder.rep && expect 1 "==> a.rep <==$nl$chat_a$nl==> b.rep <==${nl}B$nl$nl==> игра с пробелом.rep <==${nl}B$nl" \
+  "$(why 'none*.rep' 'No such file or directory')$nl" '*.rep' 'none*.rep'
 expect 1 "==> игра с пробелом.rep <==${nl}B$nl" "$(why 'нет.rep' 'No such file or directory')$nl" 'игра с пробелом.rep' 'нет.rep'
 
 # A replay that text mode would change: CR LF and Ctrl+Z before the first
