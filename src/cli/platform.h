@@ -32,9 +32,12 @@ std::vector<std::string> CommandArguments(int argc, char** argv);
 // Windows, binary input and output and UTF-8 on a console.
 void SetUpStreams();
 
-// Whether `stream` is a console (a terminal) that the --progress line's
-// escapes redraw in place; turns those escapes on where a console needs it.
+// Whether `stream` is a console (a terminal).
 bool IsConsole(std::FILE* stream);
+
+// Whether `stream` is a console that the --progress line's escapes redraw in
+// place; turns those escapes on where a console needs it.
+bool TakesEscapes(std::FILE* stream);
 
 // Called before the program exits: on Windows, when the program's own
 // console will close with it (as when a replay is dropped on murvik-chat),

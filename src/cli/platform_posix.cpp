@@ -13,6 +13,8 @@ void SetUpStreams() {}
 
 bool IsConsole(std::FILE* stream) { return isatty(fileno(stream)); }
 
+bool TakesEscapes(std::FILE* stream) { return IsConsole(stream); }
+
 void BeforeExit(std::FILE*, std::FILE*) {}
 
 }  // namespace murvik

@@ -21,11 +21,6 @@ namespace {
 
 HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
 
-bool OnConsole(std::FILE* stream) {
-  DWORD mode = 0;
-  return GetConsoleMode(HandleOf(stream), &mode) != 0;
-}
-
 UINT console_code_page = 0;  // the console's own, given back at exit
 
 void GiveBackCodePage() { SetConsoleOutputCP(console_code_page); }
@@ -86,13 +81,18 @@ void SetUpStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
   // Names and messages are UTF-8; a console shows them so only in its UTF-8
   // code page, which it is given for the run and then has its own back.
-  if (OnConsole(stdout) || OnConsole(stderr)) {
+  if (IsConsole(stdout) || IsConsole(stderr)) {
     console_code_page = GetConsoleOutputCP();
     if (console_code_page != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(GiveBackCodePage);
   }
 }
 
 bool IsConsole(std::FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
+bool TakesEscapes(std::FILE* stream) {
   const HANDLE h = HandleOf(stream);
   DWORD mode = 0;
   if (!GetConsoleMode(h, &mode)) return false;
@@ -104,7 +104,7 @@ void BeforeExit(std::FILE* out, std::FILE* err) {
   // A console that only this process is attached to was opened for it, and
   // closes with it.
   DWORD processes[2];
-  if (!OnConsole(out) || GetConsoleProcessList(processes, 2) != 1) return;
+  if (!IsConsole(out) || GetConsoleProcessList(processes, 2) != 1) return;
   std::fflush(out);
   std::fputs("\nPress any key to close this window.", err);
   std::fflush(err);

@@ -8,7 +8,7 @@
 namespace murvik {
 
 Progress::Progress(std::FILE* out, std::FILE* err, const std::vector<std::string>& files, bool wanted)
-    : out_(out), err_(err), active_(wanted && IsConsole(err)), out_is_tty_(IsConsole(out)) {
+    : out_(out), err_(err), active_(wanted && TakesEscapes(err)), out_is_tty_(IsConsole(out)) {
   if (!active_) return;
   for (const std::string& f : files) {
     const std::optional<uint64_t> size = f == "-" ? std::nullopt : RegularFileSize(f);
