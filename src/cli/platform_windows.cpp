@@ -1,5 +1,5 @@
-// murvik-chat on Windows: the wide command line turned to UTF-8, binary
-// standard streams, UTF-8 on a console, and a console known by its mode
+// murvik-chat on Windows: the wide command line turned to UTF-8, its
+// wildcards expanded, binary standard streams, UTF-8 on a console, and a console known by its mode
 // rather than by _isatty (which takes any character device, NUL among them,
 // for a terminal).
 #include <windows.h>
