@@ -18,8 +18,15 @@
 // replay, generated or mutated, is an input.
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+
+#include <filesystem>
+#include <fstream>
+#else
+#include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cstddef>
@@ -112,6 +119,35 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
   close(fd);
 }
 
+#ifdef _WIN32
+// Windows has neither pipe2 nor memory files: a pipe of the C runtime, in
+// binary mode, and a file in the temporary folder.
+bool OpenPipe(int fds[2]) { return _pipe(fds, 1 << 16, _O_BINARY) == 0; }
+
+struct ReplayOnDisk {
+  ReplayOnDisk(const uint8_t* data, size_t size) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  ~ReplayOnDisk() { std::remove(path.c_str()); }
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("murvik-property-" + std::to_string(getpid()) + ".rep")).string();
+};
+#else
+bool OpenPipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
+
+// The replay in a memory file, named by its descriptor.
+struct ReplayOnDisk {
+  ReplayOnDisk(const uint8_t* data, size_t size) : fd(memfd_create("replay", MFD_CLOEXEC)) {
+    Check(fd >= 0, "no memory file");
+    WriteAll(dup(fd), data, size);
+  }
+  ~ReplayOnDisk() { close(fd); }
+  const int fd;
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+};
+#endif
+
 }  // namespace
 
 // The messages that pieces of `stretch` bytes, each worked out on its own,
@@ -151,17 +187,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   murvik::ChatResult result;
   int fds[2];
   if (from_pipe) {
-    Check(pipe2(fds, O_CLOEXEC) == 0, "no pipe");
+    Check(OpenPipe(fds), "no pipe");
     std::thread writer(WriteAll, fds[1], data, size);
     result = murvik::ExtractChatFromStream(fds[0], options);
     writer.join();
     close(fds[0]);
   } else {
-    const int fd = memfd_create("replay", MFD_CLOEXEC);
-    Check(fd >= 0, "no memory file");
-    WriteAll(dup(fd), data, size);
-    result = murvik::ExtractChat("/proc/self/fd/" + std::to_string(fd), options);
-    close(fd);
+    const ReplayOnDisk file(data, size);
+    result = murvik::ExtractChat(file.path, options);
   }
   messages.Append(result.messages);
 

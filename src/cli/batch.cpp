@@ -1,19 +1,16 @@
 #include "cli/batch.h"
 
-#include <sched.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
 #include <utility>
 
+#include "extract/file_read.h"
+
 namespace murvik {
 
 unsigned BatchReader::Workers(size_t files) {
-  cpu_set_t cpus;
-  if (files < 2 || sched_getaffinity(0, sizeof cpus, &cpus) != 0) return 0;
-  const int count = CPU_COUNT(&cpus);
-  return count < 2 ? 0 : static_cast<unsigned>(std::min(count, 4));
+  const unsigned cores = UsableCores();
+  return files < 2 || cores < 2 ? 0 : std::min(cores, 4u);
 }
 
 BatchReader::BatchReader(const std::vector<std::string>& files, unsigned workers) : files_(files) {
@@ -71,7 +68,7 @@ ChatResult BatchReader::ReadHere(size_t i, const MessageSink& sink) {
   ExtractOptions options;
   options.buffer = &*buffer_;
   options.on_sent = sink;
-  return files_[i] == "-" ? ExtractChatFromStream(STDIN_FILENO, options) : ExtractChat(files_[i], options);
+  return files_[i] == "-" ? ExtractChatFromStream(0, options) : ExtractChat(files_[i], options);
 }
 
 ChatResult BatchReader::Take(size_t i, const MessageSink& sink) {

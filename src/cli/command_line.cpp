@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/chat_command.h"
+#include "cli/platform.h"
 
 namespace murvik {
 namespace {
@@ -86,10 +87,10 @@ int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, Opti
         options.progress = true;
         break;
       case 'h':
-        std::fputs(kHelp, out);
+        std::fputs(WithLineBreaks(kHelp).c_str(), out);
         return kExitOk;
       case kVersionOption:
-        std::fputs(kVersion, out);
+        std::fputs(WithLineBreaks(kVersion).c_str(), out);
         return kExitOk;
       default:
         if (optopt != 0) return Wrong(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");

@@ -1,17 +1,18 @@
 #include "cli/progress.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
+
+#include "cli/platform.h"
+#include "extract/file_read.h"
 
 namespace murvik {
 
 Progress::Progress(std::FILE* out, std::FILE* err, const std::vector<std::string>& files, bool wanted)
-    : out_(out), err_(err), active_(wanted && isatty(fileno(err))), out_is_tty_(isatty(fileno(out))) {
+    : out_(out), err_(err), active_(wanted && TakesEscapes(err)), out_is_tty_(IsConsole(out)) {
   if (!active_) return;
   for (const std::string& f : files) {
-    struct stat st;
-    const bool sized = f != "-" && stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    sizes_.push_back(sized ? static_cast<uint64_t>(st.st_size) : 0);
+    const std::optional<uint64_t> size = f == "-" ? std::nullopt : RegularFileSize(f);
+    sizes_.push_back(size.value_or(0));
     total_ += sizes_.back();
   }
 }

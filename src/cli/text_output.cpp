@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/output.h"
+#include "cli/platform.h"
 
 namespace murvik {
 namespace {
@@ -16,8 +17,12 @@ class TextOutput final : public StreamedOutput {
 
  private:
   void Start(const std::string& name) override {
-    if (headers_)
-      std::fprintf(out_, "%s==> %s <==\n", first_ ? "" : "\n", name == "-" ? "standard input" : name.c_str());
+    if (headers_) {
+      std::string header = first_ ? "" : std::string(kLineBreak);
+      header += "==> " + (name == "-" ? "standard input" : name) + " <==";
+      header += kLineBreak;
+      std::fwrite(header.data(), 1, header.size(), out_);
+    }
     first_ = false;
   }
 
@@ -25,29 +30,34 @@ class TextOutput final : public StreamedOutput {
     // Many short messages are gathered into one write: a write per message
     // costs more than the message when the chat is dense. A long one is
     // written straight from the list, not copied.
+    constexpr size_t kBreak = kLineBreak.size();
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBuffer);
     char* const buffer = buffer_.get();
     if (messages.text().empty()) {
       // Empty messages only: a line break each, but for an open last one.
       size_t breaks = messages.size() - (messages.empty() || messages.back().sent ? 0 : 1);
-      std::memset(buffer, '\n', std::min(breaks, kBuffer));
-      for (; breaks > 0; breaks -= std::min(breaks, kBuffer)) std::fwrite(buffer, 1, std::min(breaks, kBuffer), out_);
+      const size_t most = kBuffer / kBreak;
+      for (size_t i = 0; i < std::min(breaks, most); ++i) std::memcpy(buffer + i * kBreak, kLineBreak.data(), kBreak);
+      for (size_t n; breaks > 0; breaks -= n) std::fwrite(buffer, kBreak, n = std::min(breaks, most), out_);
       return;
     }
     char* at = buffer;
     for (const Message m : messages) {
-      if (m.text.size() + 1 > kBuffer - static_cast<size_t>(at - buffer)) {
+      if (m.text.size() + kBreak > kBuffer - static_cast<size_t>(at - buffer)) {
         std::fwrite(buffer, 1, static_cast<size_t>(at - buffer), out_);
         at = buffer;
       }
-      if (m.text.size() >= kBuffer) {
+      if (m.text.size() >= kBuffer - kBreak) {
         std::fwrite(m.text.data(), 1, m.text.size(), out_);
       } else if (!m.text.empty()) {
         std::memcpy(at, m.text.data(), m.text.size());
         at += m.text.size();
       }
       // An open message can only be the last; it gets a line break too.
-      if (m.sent || !m.text.empty()) *at++ = '\n';
+      if (m.sent || !m.text.empty()) {
+        std::memcpy(at, kLineBreak.data(), kBreak);
+        at += kBreak;
+      }
     }
     std::fwrite(buffer, 1, static_cast<size_t>(at - buffer), out_);
   }

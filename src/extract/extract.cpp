@@ -6,12 +6,8 @@
 // way sent messages are handed over and progress reported as it goes on.
 #include "extract/extract.h"
 
-#include <errno.h>
-#include <sched.h>
-
 #include <algorithm>
 #include <optional>
-#include <thread>
 
 #include "extract/file_read.h"
 #include "extract/scanner.h"
@@ -31,13 +27,9 @@ void HandOverSent(ChatBuilder& builder, MessageList& sent, const ExtractOptions&
 }
 
 // Whether this process may run on more than one core: not when the machine
-// has one, nor when it is held to one (taskset, a cgroup's cpuset), where a
-// second thread would only take turns with the first.
-bool MayRunOnSeveralCores() {
-  cpu_set_t cpus;
-  if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return CPU_COUNT(&cpus) > 1;
-  return std::thread::hardware_concurrency() != 1;
-}
+// has one, nor when it is held to one, where a second thread would only take
+// turns with the first.
+bool MayRunOnSeveralCores() { return UsableCores() != 1; }
 
 // Reads `fd` from where it stands through one reused buffer into a scanner,
 // until `length` bytes were read or, with no length, until end of input.
@@ -55,13 +47,13 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
       if (left == 0) break;
       want = static_cast<size_t>(std::min<uint64_t>(left, chunk));
     }
-    const ssize_t n = ReadSome(fd, buf.get(), want);
-    if (n < 0) return Failure(SystemError("read error", errno));
+    size_t n = 0;
+    if (Status s = ReadSome(fd, buf.get(), want, n); !s.ok()) return Failure(std::move(s));
     if (n == 0) {
       if (length != nullptr) return Failure(Status::Error(kShrank));
       break;
     }
-    scanner.Feed(buf.get(), static_cast<size_t>(n));
+    scanner.Feed(buf.get(), n);
     HandOverSent(scanner.builder(), sent, options);
     if (!GoOn(options, scanner.bytes_fed())) return Failure(Status::Error(kCancelled));
   }

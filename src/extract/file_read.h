@@ -1,16 +1,20 @@
-// How the core reads a replay's bytes. A file is opened only when it is a
-// regular file (never blocking on a FIFO, never opening a device) and its
-// length is fixed when opened: reads take exactly that many bytes and fail,
-// rather than give part of a chat, should the file turn out shorter. Reads
-// retry when interrupted, and a non-blocking stream is waited on. The
-// descriptor is closed on every path out.
+// How the core reads a replay's bytes, and the little else it asks of the
+// system. A file is opened only when it is a regular file (never blocking on
+// a FIFO, never opening a device) and its length is fixed when opened: reads
+// take exactly that many bytes and fail, rather than give part of a chat,
+// should the file turn out shorter. Reads are binary: every byte as it is in
+// the file. The file is closed on every path out.
+//
+// Declared once here, this has one side per system: file_read_posix.cpp and
+// file_read_windows.cpp, of which the build takes one. A file is known by a
+// descriptor on both: on Windows the C runtime's, over the file's handle,
+// read through the handle itself, so the runtime's text mode never sees it.
 #ifndef MURVIK_EXTRACT_FILE_READ_H_
 #define MURVIK_EXTRACT_FILE_READ_H_
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "extract/status.h"
@@ -20,7 +24,7 @@ namespace murvik {
 // The reason of a read that found the file shorter than when it was opened.
 inline constexpr char kShrank[] = "file shrank while being read";
 
-// `what`, then the system's message for `err`.
+// `what`, then the system's message for the errno value `err`.
 Status SystemError(const char* what, int err);
 
 // A regular file opened for reading, closed when this goes out of scope.
@@ -31,9 +35,9 @@ class ReplayFile {
   ReplayFile(const ReplayFile&) = delete;
   ReplayFile& operator=(const ReplayFile&) = delete;
 
-  // Opens the file at `path`, used exactly as given. Fails for an empty
-  // path, a missing or unreadable file, anything but a regular file, and an
-  // empty file.
+  // Opens the file at `path` (UTF-8 on Windows), used exactly as given.
+  // Fails for an empty path, a missing or unreadable file, anything but a
+  // regular file, and an empty file.
   Status Open(const std::string& path);
 
   int fd() const { return fd_; }
@@ -44,13 +48,22 @@ class ReplayFile {
   uint64_t length_ = 0;
 };
 
-// read() that retries on EINTR and waits on EAGAIN (a non-blocking stream);
-// -1 with errno set on failure.
-ssize_t ReadSome(int fd, unsigned char* buf, size_t size);
+// Reads what is there of up to `size` bytes from where `fd` stands into
+// `buf`, setting `got` (0 at end of input). Retries when interrupted, and
+// waits on a non-blocking stream.
+Status ReadSome(int fd, unsigned char* buf, size_t size, size_t& got);
 
 // Reads exactly `size` bytes at byte `offset` of a regular file; fails with
-// kShrank should it end first.
+// kShrank should it end first. Two threads may read one file at once.
 Status ReadAt(int fd, unsigned char* buf, size_t size, uint64_t offset);
+
+// The size of the regular file at `path`, or nothing for anything else (a
+// missing file, a directory, a device). Opens nothing.
+std::optional<uint64_t> RegularFileSize(const std::string& path);
+
+// The cores this process may run on: fewer than the machine has when it is
+// held to some (taskset, a cgroup's cpuset, a job's affinity); 0 if unknown.
+unsigned UsableCores();
 
 }  // namespace murvik
 

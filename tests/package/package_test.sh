@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 fail() { echo "package test: $*" >&2; exit 1; }
-mapfile -t debs < <(scripts/package "${1:-2}")
+mapfile -t debs < <(scripts/package "${1:-2}" | grep '\.deb$')
 chat=${debs[0]} window=${debs[1]} version=$(dpkg-deb -f "${debs[0]}" Version)
 field() { dpkg-deb -f "$1" "${2%%:*}" | grep -Eq "${2#*:}" || fail "${1##*/}: ${2%%:*} lacks ${2#*:}"; }
 for f in Section:utils Priority:optional Maintainer:.+@ Source:^murvik$ Version:^$version$; do

@@ -1,4 +1,9 @@
 // murvik-genreplay: writes a synthesized replay of a given kind and size.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +86,9 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);  // the replay's bytes as they are, to standard output too
+#endif
   std::FILE* out = out_path.empty() ? stdout : std::fopen(out_path.c_str(), "wb");
   if (out == nullptr) {
     std::fprintf(stderr, "murvik-genreplay: %s: %s\n", out_path.c_str(), std::strerror(errno));

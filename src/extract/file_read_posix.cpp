@@ -1,16 +1,19 @@
-#include "extract/file_read.h"
-
+// The file-reading layer on POSIX systems: descriptors, stat, read, pread,
+// poll and mmap.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "extract/extract.h"
+#include "extract/file_read.h"
 
 namespace murvik {
 namespace {
@@ -58,16 +61,19 @@ Status ReplayFile::Open(const std::string& path) {
   return Status::Ok();
 }
 
-ssize_t ReadSome(int fd, unsigned char* buf, size_t size) {
+Status ReadSome(int fd, unsigned char* buf, size_t size, size_t& got) {
   for (;;) {
     const ssize_t n = read(fd, buf, size);
-    if (n >= 0) return n;
+    if (n >= 0) {
+      got = static_cast<size_t>(n);
+      return Status::Ok();
+    }
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
       pollfd p{fd, POLLIN, 0};
       if (poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
     }
-    return -1;
+    return SystemError("read error", errno);
   }
 }
 
@@ -84,6 +90,18 @@ Status ReadAt(int fd, unsigned char* buf, size_t size, uint64_t offset) {
     offset += static_cast<uint64_t>(n);
   }
   return Status::Ok();
+}
+
+std::optional<uint64_t> RegularFileSize(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+unsigned UsableCores() {
+  cpu_set_t cpus;
+  if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return static_cast<unsigned>(CPU_COUNT(&cpus));
+  return std::thread::hardware_concurrency();
 }
 
 ReadBuffer::ReadBuffer(size_t size) : size_(size) {
