@@ -1,23 +1,20 @@
-// Where the system allows it (Linux), an array of 64 KiB or more lives in a
+// A growing array's memory on Linux: an array of 64 KiB or more lives in a
 // mapping of its own, grown by mremap, which moves page tables rather than
 // bytes, and never handed back to the system by malloc's trimming only to be
 // faulted in again (a first touch of a page costs far more than a write to
 // it). A very large one asks for huge pages, so that a billion characters
-// take a few hundred page faults, not a quarter of a million. Elsewhere, and
-// for small arrays, malloc and realloc serve.
-#include "extract/growing_array.h"
+// take a few hundred page faults, not a quarter of a million. Smaller arrays
+// come from malloc and realloc.
+#include <sys/mman.h>
 
 #include <cstdlib>
 #include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "extract/growing_array.h"
 
 namespace murvik::memory_internal {
 namespace {
 
-#if defined(__linux__)
 constexpr size_t kMapFrom = size_t{64} << 10;
 // Huge pages only for very large arrays: a huge page is cleared whole when
 // first touched, which costs more than it saves for an array of a few.
@@ -50,9 +47,6 @@ void* Map(size_t bytes) {
   Ready(static_cast<char*>(p), 0, bytes);
   return p;
 }
-#else
-bool Mapped(size_t) { return false; }
-#endif
 
 void* Malloc(size_t bytes) {
   void* p = std::malloc(bytes);
@@ -63,14 +57,11 @@ void* Malloc(size_t bytes) {
 }  // namespace
 
 void* Allocate(size_t* bytes) {
-#if defined(__linux__)
   if (Mapped(*bytes)) return Map(*bytes = MappedSize(*bytes));
-#endif
   return Malloc(*bytes);
 }
 
 void* Grow(void* p, size_t old_bytes, size_t used, size_t* bytes) {
-#if defined(__linux__)
   if (Mapped(*bytes)) {
     *bytes = MappedSize(*bytes);
     if (Mapped(old_bytes)) {
@@ -84,21 +75,16 @@ void* Grow(void* p, size_t old_bytes, size_t used, size_t* bytes) {
     std::free(p);
     return q;
   }
-#endif
-  (void)old_bytes, (void)used;
   void* q = std::realloc(p, *bytes);
   if (q == nullptr) throw std::bad_alloc();
   return q;
 }
 
 void Free(void* p, size_t bytes) {
-#if defined(__linux__)
   if (Mapped(bytes)) {
     munmap(p, bytes);
     return;
   }
-#endif
-  (void)bytes;
   std::free(p);
 }
 
