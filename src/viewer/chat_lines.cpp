@@ -110,7 +110,7 @@ void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   char* out = head_.get();
   for (size_t i = from; i < to; ++i) {
     const Message m = messages[i];
-    std::memcpy(out + head_size_, m.text.data(), m.text.size());
+    if (!m.text.empty()) std::memcpy(out + head_size_, m.text.data(), m.text.size());  // an empty one's may be null
     head_size_ += m.text.size();
     if (!m.sent) continue;
     out[head_size_++] = '\n';
