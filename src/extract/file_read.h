@@ -27,6 +27,9 @@ inline constexpr char kShrank[] = "file shrank while being read";
 // `what`, then the system's message for the errno value `err`.
 Status SystemError(const char* what, int err);
 
+// Fails for a path no file can have: empty, or holding a NUL byte.
+Status CheckPath(const std::string& path);
+
 // A regular file opened for reading, closed when this goes out of scope.
 class ReplayFile {
  public:

@@ -31,19 +31,12 @@ const char* NonRegularKind(mode_t mode) {
 
 }  // namespace
 
-Status SystemError(const char* what, int err) {
-  std::string reason = what;
-  if (!reason.empty()) reason += ": ";
-  return Status::Error(reason + std::strerror(err));
-}
-
 ReplayFile::~ReplayFile() {
   if (fd_ >= 0) close(fd_);
 }
 
 Status ReplayFile::Open(const std::string& path) {
-  if (path.empty()) return Status::Error("empty path");
-  if (path.find('\0') != std::string::npos) return Status::Error("path contains a NUL byte");
+  if (Status s = CheckPath(path); !s.ok()) return s;
 
   // Look at the type first so that a device is never opened; the opened file
   // is checked again below, as the path may have changed in between.

@@ -99,19 +99,12 @@ Status LookAt(const std::wstring& path, uint64_t* size) {
 
 }  // namespace
 
-Status SystemError(const char* what, int err) {
-  std::string reason = what;
-  if (!reason.empty()) reason += ": ";
-  return Status::Error(reason + std::strerror(err));
-}
-
 ReplayFile::~ReplayFile() {
   if (fd_ >= 0) _close(fd_);
 }
 
 Status ReplayFile::Open(const std::string& path) {
-  if (path.empty()) return Status::Error("empty path");
-  if (path.find('\0') != std::string::npos) return Status::Error("path contains a NUL byte");
+  if (Status s = CheckPath(path); !s.ok()) return s;
   const std::wstring wide = WideFromUtf8(path);
 
   // Look at the path first so that a device is never opened; the opened
