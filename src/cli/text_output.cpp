@@ -31,23 +31,26 @@ class TextOutput final : public StreamedOutput {
     // costs more than the message when the chat is dense. A long one is
     // written straight from the list, not copied.
     constexpr size_t kBreak = kLineBreak.size();
-    if (!buffer_) buffer_ = std::make_unique<char[]>(kBuffer);
-    char* const buffer = buffer_.get();
+    // Only as much room as the messages need, up to kBuffer: memory first
+    // touched costs more than a typical chat's writing.
+    const size_t room = std::min(kBuffer, messages.text().size() + messages.size() * kBreak);
+    if (buffer_.size() < room) buffer_.resize(room);
+    char* const buffer = buffer_.data();
     if (messages.text().empty()) {
       // Empty messages only: a line break each, but for an open last one.
       size_t breaks = messages.size() - (messages.empty() || messages.back().sent ? 0 : 1);
-      const size_t most = kBuffer / kBreak;
+      const size_t most = room / kBreak;
       for (size_t i = 0; i < std::min(breaks, most); ++i) std::memcpy(buffer + i * kBreak, kLineBreak.data(), kBreak);
       for (size_t n; breaks > 0; breaks -= n) std::fwrite(buffer, kBreak, n = std::min(breaks, most), out_);
       return;
     }
     char* at = buffer;
     for (const Message m : messages) {
-      if (m.text.size() + kBreak > kBuffer - static_cast<size_t>(at - buffer)) {
+      if (m.text.size() + kBreak > room - static_cast<size_t>(at - buffer)) {
         std::fwrite(buffer, 1, static_cast<size_t>(at - buffer), out_);
         at = buffer;
       }
-      if (m.text.size() >= kBuffer - kBreak) {
+      if (m.text.size() >= room - kBreak) {
         std::fwrite(m.text.data(), 1, m.text.size(), out_);
       } else if (!m.text.empty()) {
         std::memcpy(at, m.text.data(), m.text.size());
@@ -67,8 +70,8 @@ class TextOutput final : public StreamedOutput {
   static constexpr size_t kBuffer = 64 << 10;
 
   const bool headers_;
-  std::unique_ptr<char[]> buffer_;  // what Write gathers, kBuffer bytes
-  bool first_ = true;               // no file's chat was written yet
+  std::string buffer_;  // what Write gathers
+  bool first_ = true;   // no file's chat was written yet
 };
 
 }  // namespace
