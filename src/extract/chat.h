@@ -114,11 +114,6 @@ class ChatBuilder {
   // they are few, else swapped in, the builder going on in the memory `into`
   // had. Not for a builder made for a stretch.
   void TakeFinished(MessageList& into);
-  MessageList TakeFinished() {
-    MessageList finished;
-    TakeFinished(finished);
-    return finished;
-  }
   // Hands over every message held, and starts afresh with none open.
   MessageList TakeMessages();
   // What a builder made for a stretch found, swapped into `into` (whose

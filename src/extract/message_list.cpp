@@ -37,11 +37,6 @@ void MessageList::Clear() {
   last_open_ = false;
 }
 
-void MessageList::Reserve(size_t messages, size_t chars) {
-  entries_.Reserve(entries_.size() + messages);
-  text_.Reserve(text_.size() + chars);
-}
-
 void MessageList::EraseFromLast(uint64_t n) {
   const size_t begin = entries_.back().begin;
   text_.Resize(text_.size() - static_cast<size_t>(std::min<uint64_t>(n, text_.size() - begin)));

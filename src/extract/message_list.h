@@ -90,8 +90,6 @@ class MessageList {
     entries_.swap(other.entries_);
     std::swap(last_open_, other.last_open_);
   }
-  // Makes room for `messages` more messages holding `chars` characters.
-  void Reserve(size_t messages, size_t chars);
 
   // Changes to the last message: drops its last `n` characters (all it has
   // when fewer), appends `text`, marks it sent or not.
