@@ -2,7 +2,6 @@
 // after a header naming it, and a blank line between files.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "cli/output.h"

@@ -276,8 +276,8 @@ MessageList ChatBuilder::TakeMessages() {
 
 void ChatBuilder::TakePiece(ChatPiece& into) {
   if (in_lead_) lead_end_ = pos_;
-  // Handed over whole; the builder goes on in the memory the piece had,
-  // which the join gave back (see ChatJoin::Add).
+  // Handed over whole; the builder goes on in the memory the piece had (a
+  // joined piece's, used again: see StretchQueue).
   into.messages.Clear();
   SyncList();
   list_.last_open_ = !in_lead_ && open_ == 1;
