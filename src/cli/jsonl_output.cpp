@@ -31,7 +31,7 @@ class JsonLinesOutput final : public StreamedOutput {
   // times quicker than building a JSON string for each.
   void Write(const MessageList& messages) override {
     for (const Message m : messages) {
-      if (m.text.size() < kLong) {
+      if (m.text.size() < kLongText) {
         std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
                      static_cast<int>(m.text.size()), m.text.data(), static_cast<unsigned long long>(m.offset),
                      m.sent ? "true" : "false");
@@ -49,7 +49,7 @@ class JsonLinesOutput final : public StreamedOutput {
     std::fprintf(out_, "{\"file\": %s, \"error\": %s}\n", file_.c_str(), JsonString(failure.reason()).c_str());
   }
 
-  static constexpr size_t kLong = 1 << 20;
+  static constexpr size_t kLongText = 1 << 20;
 
   std::string file_;  // the file's name as a JSON string
 };
