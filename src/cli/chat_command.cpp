@@ -18,7 +18,7 @@
 namespace murvik {
 
 int RunChatCommand(int argc, char** argv, std::FILE* out, std::FILE* err) {
-  Options options;
+  CommandLineOptions options;
   if (const int status = ParseCommandLine(argc, argv, out, err, options); status >= 0) return status;
 
   int status = kExitOk;

@@ -47,8 +47,9 @@ constexpr char kVersion[] = "murvik-chat (Murvik) " MURVIK_VERSION_TEXT
                             "\n"
                             "Copyright (C) 2026 the Murvik developers.\n";
 
-// Says on `err` what is wrong with the command line.
-int Wrong(std::FILE* err, const std::string& what) {
+// Says on `err` what is wrong with the command line; returns the exit status
+// of a wrong command line.
+int ReportUsageError(std::FILE* err, const std::string& what) {
   std::fprintf(err, "%s: %s\n", kProgram, what.c_str());
   std::fprintf(err, "Try '%s --help' for more information.\n", kProgram);
   return kExitUsage;
@@ -56,13 +57,13 @@ int Wrong(std::FILE* err, const std::string& what) {
 
 }  // namespace
 
-int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, Options& options) {
-  enum { kJson = 256, kJsonLines, kProgress, kVersionOption };
-  static const option kLong[] = {
+int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, CommandLineOptions& options) {
+  enum { kJsonOption = 256, kJsonLinesOption, kProgressOption, kVersionOption };
+  static const option kLongOptions[] = {
       {"lowercase", no_argument, nullptr, 'l'},
-      {"json", no_argument, nullptr, kJson},
-      {"jsonl", no_argument, nullptr, kJsonLines},
-      {"progress", no_argument, nullptr, kProgress},
+      {"json", no_argument, nullptr, kJsonOption},
+      {"jsonl", no_argument, nullptr, kJsonLinesOption},
+      {"progress", no_argument, nullptr, kProgressOption},
       {"help", no_argument, nullptr, 'h'},
       {"version", no_argument, nullptr, kVersionOption},
       {nullptr, 0, nullptr, 0},
@@ -71,19 +72,19 @@ int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, Opti
   opterr = 0;  // errors are reported here, on `err`
   bool json = false, jsonl = false;
   for (;;) {
-    const int c = getopt_long(argc, argv, "lh", kLong, nullptr);
+    const int c = getopt_long(argc, argv, "lh", kLongOptions, nullptr);
     if (c == -1) break;
     switch (c) {
       case 'l':
         options.lowercase = true;
         break;
-      case kJson:
+      case kJsonOption:
         json = true;
         break;
-      case kJsonLines:
+      case kJsonLinesOption:
         jsonl = true;
         break;
-      case kProgress:
+      case kProgressOption:
         options.progress = true;
         break;
       case 'h':
@@ -93,14 +94,15 @@ int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, Opti
         std::fputs(WithLineBreaks(kVersion).c_str(), out);
         return kExitOk;
       default:
-        if (optopt != 0) return Wrong(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
-        return Wrong(err, std::string("unrecognized option '") + argv[optind - 1] + "'");
+        if (optopt != 0)
+          return ReportUsageError(err, std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
+        return ReportUsageError(err, std::string("unrecognized option '") + argv[optind - 1] + "'");
     }
   }
   for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
-  if (json && jsonl) return Wrong(err, "--json and --jsonl cannot be used together");
-  if (options.files.empty()) return Wrong(err, "missing file operand");
-  options.form = json ? Form::kJson : jsonl ? Form::kJsonLines : Form::kText;
+  if (json && jsonl) return ReportUsageError(err, "--json and --jsonl cannot be used together");
+  if (options.files.empty()) return ReportUsageError(err, "missing file operand");
+  options.form = json ? OutputForm::kJson : jsonl ? OutputForm::kJsonLines : OutputForm::kText;
   return -1;
 }
 

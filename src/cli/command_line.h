@@ -10,9 +10,10 @@
 
 namespace murvik {
 
-struct Options {
+// What murvik-chat's command line asks for.
+struct CommandLineOptions {
   bool lowercase = false;
-  Form form = Form::kText;
+  OutputForm form = OutputForm::kText;
   bool progress = false;
   std::vector<std::string> files;
 };
@@ -20,7 +21,7 @@ struct Options {
 // Parses the command line into `options`. Returns -1 to go on, or the exit
 // status to stop with: after printing --help or --version to `out`, or after
 // saying on `err` what is wrong with the command line.
-int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, Options& options);
+int ParseCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, CommandLineOptions& options);
 
 }  // namespace murvik
 

@@ -20,7 +20,7 @@ class JsonLinesOutput final : public StreamedOutput {
   explicit JsonLinesOutput(std::FILE* out) : StreamedOutput(out) {}
 
   void BeginFile(const std::string& name) override {
-    file_ = JsonString(name);
+    file_json_ = JsonString(name);
     StreamedOutput::BeginFile(name);
   }
 
@@ -31,14 +31,14 @@ class JsonLinesOutput final : public StreamedOutput {
   // times quicker than building a JSON string for each.
   void Write(const MessageList& messages) override {
     for (const Message m : messages) {
-      if (m.text.size() < kLong) {
-        std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_.c_str(),
+      if (m.text.size() < kLongText) {
+        std::fprintf(out_, "{\"file\": %s, \"text\": \"%.*s\", \"offset\": %llu, \"sent\": %s}\n", file_json_.c_str(),
                      static_cast<int>(m.text.size()), m.text.data(), static_cast<unsigned long long>(m.offset),
                      m.sent ? "true" : "false");
         continue;
       }
       // A precision holds an int only.
-      std::fprintf(out_, "{\"file\": %s, \"text\": \"", file_.c_str());
+      std::fprintf(out_, "{\"file\": %s, \"text\": \"", file_json_.c_str());
       std::fwrite(m.text.data(), 1, m.text.size(), out_);
       std::fprintf(out_, "\", \"offset\": %llu, \"sent\": %s}\n", static_cast<unsigned long long>(m.offset),
                    m.sent ? "true" : "false");
@@ -46,12 +46,12 @@ class JsonLinesOutput final : public StreamedOutput {
   }
 
   void Fail(const Status& failure) override {
-    std::fprintf(out_, "{\"file\": %s, \"error\": %s}\n", file_.c_str(), JsonString(failure.reason()).c_str());
+    std::fprintf(out_, "{\"file\": %s, \"error\": %s}\n", file_json_.c_str(), JsonString(failure.reason()).c_str());
   }
 
-  static constexpr size_t kLong = 1 << 20;
+  static constexpr size_t kLongText = 1 << 20;
 
-  std::string file_;  // the file's name as a JSON string
+  std::string file_json_;  // the file's name as a JSON string
 };
 
 }  // namespace

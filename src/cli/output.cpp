@@ -6,16 +6,16 @@
 
 namespace murvik {
 
-std::unique_ptr<ChatOutput> MakeOutput(Form form, std::FILE* out, size_t files) {
+std::unique_ptr<ChatOutput> MakeOutput(OutputForm form, std::FILE* out, size_t file_count) {
   switch (form) {
-    case Form::kJson:
+    case OutputForm::kJson:
       return MakeJsonOutput(out);
-    case Form::kJsonLines:
+    case OutputForm::kJsonLines:
       return MakeJsonLinesOutput(out);
-    case Form::kText:
+    case OutputForm::kText:
       break;
   }
-  return MakeTextOutput(out, files > 1);
+  return MakeTextOutput(out, file_count > 1);
 }
 
 std::string JsonString(const std::string& s) {

@@ -13,7 +13,7 @@
 
 namespace murvik {
 
-enum class Form { kText, kJson, kJsonLines };
+enum class OutputForm { kText, kJson, kJsonLines };
 
 // Writes the chat of the files read, one file after the other.
 class ChatOutput {
@@ -30,8 +30,8 @@ class ChatOutput {
   virtual void Finish() {}
 };
 
-// The output in `form` to `out` of the chat of `files` files.
-std::unique_ptr<ChatOutput> MakeOutput(Form form, std::FILE* out, size_t files);
+// The output in `form` to `out` of the chat of `file_count` files.
+std::unique_ptr<ChatOutput> MakeOutput(OutputForm form, std::FILE* out, size_t file_count);
 
 // The forms, for MakeOutput. Text shows a header before each file's chat
 // when `headers`.

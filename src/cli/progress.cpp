@@ -8,7 +8,7 @@
 namespace murvik {
 
 Progress::Progress(std::FILE* out, std::FILE* err, const std::vector<std::string>& files, bool wanted)
-    : out_(out), err_(err), active_(wanted && TakesEscapes(err)), out_is_tty_(IsConsole(out)) {
+    : out_(out), err_(err), active_(wanted && TakesEscapes(err)), out_is_console_(IsConsole(out)) {
   if (!active_) return;
   for (const std::string& f : files) {
     const std::optional<uint64_t> size = f == "-" ? std::nullopt : RegularFileSize(f);
@@ -31,7 +31,7 @@ void Progress::Done(size_t i) {
     const auto s = static_cast<unsigned long long>(static_cast<double>(total_ - bytes_) / rate);
     std::snprintf(left, sizeof left, "%llu:%02llu:%02llu", s / 3600, s / 60 % 60, s % 60);
   }
-  if (out_is_tty_) std::fflush(out_);  // the chat above the line
+  if (out_is_console_) std::fflush(out_);  // the chat above the line
   std::fprintf(err_, "\r%zu/%zu files, %.1f MB, %.1f MB/s, %s left\033[K", done_, sizes_.size(), bytes_ / 1e6,
                rate / 1e6, left);
   std::fflush(err_);

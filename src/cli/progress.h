@@ -27,14 +27,14 @@ class Progress {
   void Erase();
   // Takes the line away before a file's chat goes to a terminal.
   void BeforeOutput() {
-    if (out_is_tty_) Erase();
+    if (out_is_console_) Erase();
   }
 
  private:
   using Clock = std::chrono::steady_clock;
   std::FILE* const out_;
   std::FILE* const err_;
-  const bool active_, out_is_tty_;
+  const bool active_, out_is_console_;
   std::vector<uint64_t> sizes_;  // of each file, 0 when not known
   uint64_t total_ = 0, bytes_ = 0;
   size_t done_ = 0;
