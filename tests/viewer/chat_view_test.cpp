@@ -35,21 +35,6 @@ void Keys(QWidget* to, std::initializer_list<QKeySequence> keys) {
   for (const QKeySequence& key : keys) QTest::keySequence(to, key);
 }
 
-// Presses the keys named by `keys`' letters: d and u Down and Up, D Down as
-// many times as the view shows rows, n and p Page Down and Up, e and h
-// Ctrl+End and Ctrl+Home.
-void Press(ChatView* view, const QString& keys) {
-  for (const QChar c : keys) {
-    const K::StandardKey key = c == 'd' || c == 'D' ? K::MoveToNextLine
-                               : c == 'u'           ? K::MoveToPreviousLine
-                               : c == 'n'           ? K::MoveToNextPage
-                               : c == 'p'           ? K::MoveToPreviousPage
-                               : c == 'e'           ? K::MoveToEndOfDocument
-                                                    : K::MoveToStartOfDocument;
-    for (int i = c == 'D' ? view->PageRows() : 1; i > 0; --i) QTest::keySequence(view, key);
-  }
-}
-
 QImage Shown(ChatView* view) { return view->viewport()->grab().toImage(); }
 
 const std::string kLong = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, THEN RUNS FAR AWAY";
@@ -116,31 +101,25 @@ class ChatViewTest : public QObject {
     QCOMPARE(QGuiApplication::clipboard()->text(), selected);
   }
 
-  // Arrows, Page Up/Down and Ctrl+Home/End scroll the view; at the end the
-  // last row is at the bottom.
-  void scrollsByKeys_data() {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<int>("pages");  // the top line expected, in pages, or from the last top line when negative
-    QTest::addColumn<int>("lines");
-    QTest::newRow("Page Down") << "n" << 1 << 0;
-    QTest::newRow("Page Down twice") << "nn" << 2 << 0;
-    QTest::newRow("and Page Up") << "nnp" << 1 << 0;
-    QTest::newRow("Ctrl+End") << "e" << -1 << 0;
-    QTest::newRow("Down at the end") << "ed" << -1 << 0;
-    QTest::newRow("Ctrl+Home") << "eh" << 0 << 0;
-    QTest::newRow("Down past the page") << "D" << 0 << 1;
-  }
+  // Arrows, Page Up/Down and Ctrl+Home/End scroll the view, one key after
+  // another; at the end the last row is at the bottom.
   void scrollsByKeys() {
-    QFETCH(QString, keys);
-    QFETCH(int, pages);
-    QFETCH(int, lines);
     std::string text;
     for (int i = 0; i < 500; ++i) text += "LINE " + std::to_string(i) + "\r\n";
     auto v = View(text);
     const size_t page = size_t(v->PageRows()), last_top = 501 - page;
     QVERIFY(page > 3);
-    Press(v.get(), keys);
-    QCOMPARE(v->top_line(), (pages < 0 ? last_top : size_t(pages) * page) + size_t(lines));
+    for (const auto& [keys, top] : std::initializer_list<std::pair<std::vector<QKeySequence>, size_t>>{
+             {{K::MoveToNextPage}, page},
+             {{K::MoveToNextPage}, 2 * page},
+             {{K::MoveToPreviousPage}, page},
+             {{K::MoveToEndOfDocument}, last_top},
+             {{K::MoveToNextLine}, last_top},
+             {{K::MoveToStartOfDocument}, 0},
+             {std::vector<QKeySequence>(page, K::MoveToNextLine), 1}}) {
+      for (const QKeySequence& key : keys) QTest::keySequence(v.get(), key);
+      QCOMPARE(v->top_line(), top);
+    }
   }
 
   // A notch of the wheel scrolls the platform's rows; the scroll bar's end
@@ -198,21 +177,16 @@ class ChatViewTest : public QObject {
   }
 
   // Up and Down keep the column the caret came from across a shorter line.
-  void upAndDownKeepTheColumn_data() {
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<quint64>("caret");
-    QTest::newRow("to a short line's end") << "d" << quint64(11);
-    QTest::newRow("past it") << "dd" << quint64(18);
-    QTest::newRow("back to it") << "ddu" << quint64(11);
-    QTest::newRow("back over it") << "dduu" << quint64(6);
-  }
   void upAndDownKeepTheColumn() {
-    QFETCH(QString, keys);
-    QFETCH(quint64, caret);
     auto v = View("ABCDEFGH\r\nAB\r\nABCDEFGH");
     v->Select(6, 6);
-    Press(v.get(), keys);
-    QCOMPARE(v->caret(), caret);
+    for (const auto& [key, caret] : {std::pair{K::MoveToNextLine, 11u},
+                                     {K::MoveToNextLine, 18u},
+                                     {K::MoveToPreviousLine, 11u},
+                                     {K::MoveToPreviousLine, 6u}}) {
+      QTest::keySequence(v.get(), key);
+      QCOMPARE(v->caret(), caret);
+    }
   }
 
   // Every match is painted in a light highlight, the current one (selected)
@@ -260,34 +234,20 @@ class ChatViewTest : public QObject {
 
   // A screen reader reads the chat in the case shown, a word with the blanks
   // after it and a line with its break.
-  void readsAsShown_data() {
-    QTest::addColumn<bool>("lower");
-    QTest::addColumn<int>("offset");
-    QTest::addColumn<int>("boundary");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("end");
-    QTest::newRow("a word and its blanks") << false << 1 << int(QAccessible::WordBoundary) << "GG  " << 0 << 4;
-    QTest::newRow("a line's last word") << false << 5 << int(QAccessible::WordBoundary) << "Wp" << 4 << 6;
-    QTest::newRow("a word, lower case") << true << 8 << int(QAccessible::WordBoundary) << "bye" << 7 << 10;
-    QTest::newRow("a line, lower case") << true << 2 << int(QAccessible::LineBoundary) << "gg  wp\n" << 0 << 7;
-    QTest::newRow("all, lower case") << true << 0 << int(QAccessible::NoBoundary) << "gg  wp\nbye" << 0 << 10;
-  }
   void readsAsShown() {
-    QFETCH(bool, lower);
-    QFETCH(int, offset);
-    QFETCH(int, boundary);
-    QFETCH(QString, text);
-    QFETCH(int, start);
-    QFETCH(int, end);
     auto v = View("GG  Wp\r\nBYE");
-    v->SetLetterCase(lower ? LetterCase::kLower : LetterCase::kAsIs);
     QAccessibleTextInterface* read = QAccessible::queryAccessibleInterface(v.get())->textInterface();
-    QVERIFY(read);
-    int from = -1, to = -1;
-    QCOMPARE(read->textAtOffset(offset, QAccessible::TextBoundaryType(boundary), &from, &to), text);
-    QCOMPARE(from, start);
-    QCOMPARE(to, end);
+    int start = -1, end = -1;
+    const auto at = [&](int offset, QAccessible::TextBoundaryType boundary) {
+      const QString text = read->textAtOffset(offset, boundary, &start, &end);
+      return QString("%1 %2-%3").arg(text).arg(start).arg(end);
+    };
+    QCOMPARE(at(1, QAccessible::WordBoundary), "GG   0-4");
+    QCOMPARE(at(5, QAccessible::WordBoundary), "Wp 4-6");
+    v->SetLetterCase(LetterCase::kLower);
+    QCOMPARE(at(8, QAccessible::WordBoundary), "bye 7-10");
+    QCOMPARE(at(2, QAccessible::LineBoundary), "gg  wp\n 0-7");
+    QCOMPARE(read->text(0, -1), "gg  wp\nbye");
   }
 
   // The find box keeps its current match when the chat is read again.

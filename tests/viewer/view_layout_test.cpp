@@ -183,71 +183,45 @@ TEST(WrapRows, AtSpacesOrInsideLongWords) {
     EXPECT_EQ(WrapRows(line, pixel, width * 64), rows) << line << " at " << width;
 }
 
-// A chat of 8 rows at 5 pixels: "AAA |BBBB |C", "XY", "", "AAAAA|AAAAA|AA".
-class Rows : public ::testing::Test {
- protected:
-  Rows() {
-    layout_.SetChat(chat_);
-    layout_.SetAdvances(Pixels());
-    layout_.SetWidth(5 * 64);
+// The rows of a chat at 5 pixels, "AAA |BBBB |C", "XY", "", "AAAAA|AAAAA|AA":
+// where each starts and ends, the row of a position, moving by rows and the
+// last page's top row.
+TEST(RowLayout, RowsOfAChat) {
+  const ChatLines chat = ChatLines::FromText("AAA BBBB C\nXY\n\nAAAAAAAAAAAA");
+  RowLayout layout;
+  layout.SetChat(chat);
+  layout.SetAdvances(Pixels());
+  layout.SetWidth(5 * 64);
+  const std::tuple<RowPos, uint64_t, uint64_t> rows[] = {{{0, 0}, 0, 4},   {{0, 1}, 4, 9},   {{0, 2}, 9, 10},
+                                                         {{1, 0}, 11, 13}, {{2, 0}, 14, 14}, {{3, 0}, 15, 20},
+                                                         {{3, 1}, 20, 25}, {{3, 2}, 25, 27}};
+  for (int64_t k = 0; k < 8; ++k) {
+    SCOPED_TRACE(k);
+    const auto& [row, begin, end] = rows[k];
+    EXPECT_EQ(layout.RowBegin(row), begin);
+    EXPECT_EQ(layout.RowEnd(row), end);
+    EXPECT_EQ(layout.RowOf(begin), row);
+    RowPos at;
+    EXPECT_EQ(layout.Move(at, k), k);
+    EXPECT_EQ(at, row);
+    EXPECT_EQ(layout.Move(at, -100), -k);
+    EXPECT_EQ(at, RowPos());
+    EXPECT_EQ(layout.LastTop(8 - k), row);
   }
-  ChatLines chat_ = ChatLines::FromText("AAA BBBB C\nXY\n\nAAAAAAAAAAAA");
-  RowLayout layout_;
-};
-
-TEST_F(Rows, OfPositions) {
-  for (const auto& [pos, line, row] : std::initializer_list<std::tuple<uint64_t, size_t, size_t>>{{0, 0, 0},
-                                                                                                  {3, 0, 0},
-                                                                                                  {4, 0, 1},
-                                                                                                  {9, 0, 2},
-                                                                                                  {10, 0, 2},
-                                                                                                  {11, 1, 0},
-                                                                                                  {13, 1, 0},
-                                                                                                  {14, 2, 0},
-                                                                                                  {15, 3, 0},
-                                                                                                  {20, 3, 1},
-                                                                                                  {27, 3, 2}})
-    EXPECT_EQ(layout_.RowOf(pos), (RowPos{line, row})) << pos;
-}
-
-TEST_F(Rows, BeginAndEnd) {
-  for (const auto& [line, row, begin, end] : std::initializer_list<std::tuple<size_t, size_t, uint64_t, uint64_t>>{
-           {0, 0, 0, 4}, {0, 1, 4, 9}, {0, 2, 9, 10}, {1, 0, 11, 13}, {2, 0, 14, 14}, {3, 2, 25, 27}}) {
-    EXPECT_EQ(layout_.RowBegin({line, row}), begin) << line << "," << row;
-    EXPECT_EQ(layout_.RowEnd({line, row}), end) << line << "," << row;
-  }
-}
-
-// Moving stops at the first and the last row, and says how far it went.
-TEST_F(Rows, Move) {
-  for (const auto& [from, by, to, moved] :
-       std::initializer_list<std::tuple<RowPos, int64_t, RowPos, int64_t>>{{{0, 0}, 1, {0, 1}, 1},
-                                                                           {{0, 1}, 2, {1, 0}, 2},
-                                                                           {{0, 0}, 5, {3, 0}, 5},
-                                                                           {{0, 2}, 100, {3, 2}, 5},
-                                                                           {{3, 2}, 1, {3, 2}, 0},
-                                                                           {{3, 1}, -4, {0, 2}, -4},
-                                                                           {{1, 0}, -100, {0, 0}, -3},
-                                                                           {{0, 0}, -1, {0, 0}, 0},
-                                                                           {{2, 0}, 0, {2, 0}, 0}}) {
-    RowPos at = from;
-    EXPECT_EQ(layout_.Move(at, by), moved) << from.line << "," << from.row << " by " << by;
-    EXPECT_EQ(at, to) << from.line << "," << from.row << " by " << by;
-  }
-}
-
-TEST_F(Rows, LastTopAndClamp) {
-  EXPECT_EQ(layout_.LastRow(), (RowPos{3, 2}));
-  EXPECT_EQ(layout_.LastTop(1), (RowPos{3, 2}));
-  EXPECT_EQ(layout_.LastTop(4), (RowPos{2, 0}));
-  EXPECT_EQ(layout_.LastTop(100), (RowPos{0, 0}));
-  layout_.SetWidth(100 * 64);
-  EXPECT_EQ(layout_.Clamped({3, 2}), (RowPos{3, 0}));
-  EXPECT_EQ(layout_.LastTop(4), (RowPos{0, 0}));
+  EXPECT_EQ(layout.RowOf(3), (RowPos{0, 0}));   // the space that ends a row
+  EXPECT_EQ(layout.RowOf(10), (RowPos{0, 2}));  // a line's break
+  RowPos at{3, 1};
+  EXPECT_EQ(layout.Move(at, -4), -4);
+  EXPECT_EQ(at, (RowPos{0, 2}));
+  EXPECT_EQ(layout.Move(at, 100), 5);
+  EXPECT_EQ(at, layout.LastRow());
+  EXPECT_EQ(layout.LastTop(100), RowPos());
+  layout.SetWidth(100 * 64);
+  EXPECT_EQ(layout.Clamped({3, 2}), (RowPos{3, 0}));
 }
 
 // "AWA |WA" at 7 pixels: x within a row, and the position nearest to an x.
-TEST(RowX, WithinARow) {
+TEST(RowLayout, XWithinARow) {
   const ChatLines chat = ChatLines::FromText("AWA WA");
   RowLayout layout;
   layout.SetChat(chat);
