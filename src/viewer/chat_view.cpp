@@ -20,9 +20,7 @@ namespace murvik {
 
 namespace {
 
-constexpr int kMargin = 4;                // pixels between the text and the view's edges, as a text box has
-constexpr size_t kMostWrapsKept = 20000;  // wrapped lines kept before the cache starts afresh
-constexpr uint32_t kOneRow[] = {0};
+constexpr int kMargin = 4;  // pixels between the text and the view's edges, as a text box has
 
 // Text taken from a chat only when somebody pastes it: copying a whole
 // chat of many megabytes costs nothing until then, and the chat it comes
@@ -63,12 +61,13 @@ ChatView::ChatView(QWidget* parent) : QAbstractScrollArea(parent), chat_(std::ma
   viewport()->setCursor(Qt::IBeamCursor);
   verticalScrollBar()->installEventFilter(this);
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &ChatView::ScrollBarAction);
+  layout_.SetChat(*chat_);
   UpdateMetrics();
 }
 
 void ChatView::SetChat(std::shared_ptr<const ChatLines> chat) {
   chat_ = chat ? std::move(chat) : std::make_shared<ChatLines>();
-  wraps_.clear();
+  layout_.SetChat(*chat_);
   top_ = {};
   anchor_ = caret_ = 0;
   preferred_x_ = -1;
@@ -97,7 +96,7 @@ void ChatView::SetPlaceholderText(const QString& text) {
 }
 
 QString ChatView::SelectedText() const {
-  std::string text = chat_->Slice(selectionStart(), selectionEnd());
+  std::string text = chat_->Slice(selection_start(), selection_end());
   for (char& c : text) c = InCase(c, case_);
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -115,15 +114,15 @@ void ChatView::SelectAll() {
 }
 
 void ChatView::Copy() const {
-  if (selectionStart() == selectionEnd()) return;
-  QGuiApplication::clipboard()->setMimeData(new ChatMimeData(chat_, selectionStart(), selectionEnd(), case_));
+  if (selection_start() == selection_end()) return;
+  QGuiApplication::clipboard()->setMimeData(new ChatMimeData(chat_, selection_start(), selection_end(), case_));
 }
 
 QMenu* ChatView::CreateContextMenu() {
   auto* menu = new QMenu(this);
   QAction* copy = menu->addAction(tr("&Copy"), QKeySequence::Copy, this, &ChatView::Copy);
   copy->setObjectName(QStringLiteral("actCopy"));
-  copy->setEnabled(selectionStart() != selectionEnd());
+  copy->setEnabled(selection_start() != selection_end());
   menu->addSeparator();
   QAction* all = menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &ChatView::SelectAll);
   all->setObjectName(QStringLiteral("actSelectAll"));
@@ -143,127 +142,33 @@ void ChatView::ScrollToLine(size_t line) {
   SetTop({line, 0});
 }
 
-bool ChatView::AtEnd() const { return top_ >= LastTop(); }
+bool ChatView::AtEnd() const { return top_ >= layout_.LastTop(PageRows()); }
 
 int ChatView::PageRows() const { return std::max(1, (viewport()->height() - kMargin) / row_height_); }
 
 QRect ChatView::CharacterRect(uint64_t pos) const {
   pos = std::min(pos, chat_->size());
-  const RowPos row = RowOf(pos);
+  const RowPos row = layout_.RowOf(pos);
   RowPos at = top_;
   int rows = 0;
-  while (at < row && rows < PageRows() && Move(at, 1) == 1) ++rows;
+  while (at < row && rows < PageRows() && layout_.Move(at, 1) == 1) ++rows;
   if (at != row) return {};  // not on screen
   const char c = pos < chat_->size() ? chat_->At(pos) : ' ';
-  return QRect(kMargin + int(XIn(row, pos) / 64), kMargin + rows * row_height_,
-               std::max(1, advance_[static_cast<unsigned char>(IsSpace(c) ? ' ' : c)] / 64), row_height_);
+  return QRect(kMargin + int(layout_.XOf(row, pos) / 64), kMargin + rows * row_height_,
+               std::max(1, layout_.advances()[static_cast<unsigned char>(IsSpace(c) ? ' ' : c)] / 64), row_height_);
 }
 
 uint64_t ChatView::PositionAt(QPoint point) const {
   if (chat_->empty()) return 0;
   const int64_t want = static_cast<int64_t>(std::floor(double(point.y() - kMargin) / row_height_));
   RowPos at = top_;
-  const int64_t moved = Move(at, want);
+  const int64_t moved = layout_.Move(at, want);
   if (moved < want) return chat_->size();  // below the last row
   if (moved > want) return 0;              // above the first
-  return AtX(at, int64_t(point.x() - kMargin) * 64);
+  return layout_.PositionAtX(at, int64_t(point.x() - kMargin) * 64);
 }
 
-std::span<const uint32_t> ChatView::Rows(size_t line) const {
-  const std::string_view text = chat_->Line(line);
-  if (int64_t(text.size()) * widest_ <= wrap_width_) return kOneRow;
-  auto it = wraps_.find(line);
-  if (it == wraps_.end()) it = wraps_.emplace(line, WrapRows(text, advance_, wrap_width_)).first;
-  return it->second;
-}
-
-ChatView::RowPos ChatView::RowOf(uint64_t pos) const {
-  const size_t line = chat_->LineOf(pos);
-  const std::span<const uint32_t> rows = Rows(line);
-  const uint64_t column = pos - chat_->LineStart(line);
-  return {line, size_t(std::upper_bound(rows.begin(), rows.end(), column) - rows.begin()) - 1};
-}
-
-ChatView::RowPos ChatView::LastRow() const {
-  const size_t line = chat_->line_count() - 1;
-  return {line, Rows(line).size() - 1};
-}
-
-int64_t ChatView::Move(RowPos& at, int64_t rows) const {
-  int64_t moved = 0;
-  while (rows > 0) {
-    const size_t count = Rows(at.line).size();
-    if (at.row + rows < count) {
-      at.row += rows;
-      return moved + rows;
-    }
-    if (at.line + 1 >= chat_->line_count()) {
-      moved += count - 1 - at.row;
-      at.row = count - 1;
-      return moved;
-    }
-    moved += count - at.row;
-    rows -= count - at.row;
-    at = {at.line + 1, 0};
-  }
-  while (rows < 0) {
-    if (int64_t(at.row) >= -rows) {
-      at.row -= -rows;
-      return moved + rows;
-    }
-    if (at.line == 0) {
-      moved -= at.row;
-      at.row = 0;
-      return moved;
-    }
-    moved -= at.row + 1;
-    rows += at.row + 1;
-    at.line -= 1;
-    at.row = Rows(at.line).size() - 1;
-  }
-  return moved;
-}
-
-ChatView::RowPos ChatView::LastTop() const {
-  RowPos top = LastRow();
-  Move(top, 1 - PageRows());
-  return top;
-}
-
-uint64_t ChatView::RowBegin(RowPos at) const { return chat_->LineStart(at.line) + Rows(at.line)[at.row]; }
-
-uint64_t ChatView::RowEnd(RowPos at) const {
-  const std::span<const uint32_t> rows = Rows(at.line);
-  return at.row + 1 < rows.size() ? chat_->LineStart(at.line) + rows[at.row + 1] : chat_->LineEnd(at.line);
-}
-
-int64_t ChatView::XIn(RowPos at, uint64_t pos) const {
-  int64_t x = 0;
-  const uint64_t begin = RowBegin(at);
-  const std::string_view line = chat_->Line(at.line);
-  const uint64_t line_start = chat_->LineStart(at.line);
-  for (uint64_t p = begin; p < pos && p - line_start < line.size(); ++p)
-    x += advance_[static_cast<unsigned char>(line[p - line_start])];
-  return x;
-}
-
-uint64_t ChatView::AtX(RowPos at, int64_t x) const {
-  const uint64_t begin = RowBegin(at), end = RowEnd(at);
-  const std::string_view line = chat_->Line(at.line);
-  const uint64_t line_start = chat_->LineStart(at.line);
-  int64_t left = 0;
-  for (uint64_t p = begin; p < end; ++p) {
-    const int32_t width = advance_[static_cast<unsigned char>(line[p - line_start])];
-    if (x < left + width / 2) return p;
-    left += width;
-  }
-  // Past a wrapped row's end: before the space it ends with, so that the
-  // caret stays on this row.
-  const bool wrapped = end < chat_->LineEnd(at.line);
-  return wrapped && end > begin && line[end - 1 - line_start] == ' ' ? end - 1 : end;
-}
-
-QString ChatView::Shown(uint64_t begin, uint64_t end) const {
+QString ChatView::TextAsShown(uint64_t begin, uint64_t end) const {
   const size_t line_index = chat_->LineOf(begin);
   const std::string_view line = chat_->Line(line_index);
   const uint64_t line_start = chat_->LineStart(line_index);
@@ -275,7 +180,7 @@ QString ChatView::Shown(uint64_t begin, uint64_t end) const {
 void ChatView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   const QPalette& colours = palette();
-  if (wraps_.size() > kMostWrapsKept) wraps_.clear();
+  layout_.Trim();
   if (chat_->empty()) {
     if (!placeholder_.isEmpty()) {
       painter.setPen(colours.color(QPalette::PlaceholderText));
@@ -286,14 +191,14 @@ void ChatView::paintEvent(QPaintEvent*) {
     return;
   }
   painter.setFont(font_);
-  const uint64_t s0 = selectionStart(), s1 = selectionEnd();
-  const RowPos caret_row = RowOf(caret_);
+  const uint64_t s0 = selection_start(), s1 = selection_end();
+  const RowPos caret_row = layout_.RowOf(caret_);
   const QColor mark = colours.color(QPalette::Highlight).lighter(160);
-  const RowPos last = LastRow();
+  const RowPos last = layout_.LastRow();
   RowPos at = top_;
   for (int y = kMargin; y < viewport()->height(); y += row_height_) {
-    const uint64_t begin = RowBegin(at), end = RowEnd(at);
-    const auto x_of = [&](uint64_t pos) { return kMargin + XIn(at, pos) / 64.0; };
+    const uint64_t begin = layout_.RowBegin(at), end = layout_.RowEnd(at);
+    const auto x_of = [&](uint64_t pos) { return kMargin + layout_.XOf(at, pos) / 64.0; };
     const auto fill = [&](uint64_t from, uint64_t to, double extra, const QColor& colour) {
       painter.fillRect(QRectF(x_of(from), y, x_of(to) - x_of(from) + extra, row_height_), colour);
     };
@@ -307,28 +212,25 @@ void ChatView::paintEvent(QPaintEvent*) {
     const bool break_selected =
         end == chat_->LineEnd(at.line) && at.line + 1 < chat_->line_count() && s0 <= end && s1 > end;
     if (from < to || break_selected)
-      fill(from, std::max(from, to), break_selected ? advance_[' '] / 64.0 : 0, colours.color(QPalette::Highlight));
+      fill(from, std::max(from, to), break_selected ? layout_.advances()[' '] / 64.0 : 0,
+           colours.color(QPalette::Highlight));
     painter.setPen(colours.color(QPalette::Text));
-    painter.drawText(QPointF(kMargin, y + ascent_), Shown(begin, end));
+    painter.drawText(QPointF(kMargin, y + ascent_), TextAsShown(begin, end));
     if (from < to) {
       painter.setPen(colours.color(QPalette::HighlightedText));
-      painter.drawText(QPointF(x_of(from), y + ascent_), Shown(from, to));
+      painter.drawText(QPointF(x_of(from), y + ascent_), TextAsShown(from, to));
     }
     if (at == caret_row && hasFocus())
       painter.fillRect(QRectF(x_of(caret_), y, 1, row_height_), colours.color(QPalette::Text));
     if (at == last) break;
-    Move(at, 1);
+    layout_.Move(at, 1);
   }
 }
 
 void ChatView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   const int64_t width = int64_t(std::max(1, viewport()->width() - 2 * kMargin)) * 64;
-  if (width != wrap_width_) {
-    wrap_width_ = width;
-    wraps_.clear();
-    top_.row = std::min(top_.row, Rows(top_.line).size() - 1);
-  }
+  if (layout_.SetWidth(width)) top_ = layout_.Clamped(top_);
   SyncScrollBar();
 }
 
@@ -358,11 +260,11 @@ void ChatView::keyPressEvent(QKeyEvent* event) {
     if (!select && !event->matches(key.move)) continue;
     const bool vertical = key.motion == Motion::kPrevRow || key.motion == Motion::kNextRow ||
                           key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage;
-    if (vertical && preferred_x_ < 0) preferred_x_ = XIn(RowOf(caret_), caret_);
+    if (vertical && preferred_x_ < 0) preferred_x_ = layout_.XOf(layout_.RowOf(caret_), caret_);
     const uint64_t target = Target(key.motion);
     if (key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage) {
       RowPos top = top_;
-      Move(top, key.motion == Motion::kNextPage ? PageRows() : -PageRows());
+      layout_.Move(top, key.motion == Motion::kNextPage ? PageRows() : -PageRows());
       SetTop(top);
     }
     const int64_t keep_x = preferred_x_;
@@ -399,14 +301,14 @@ uint64_t ChatView::Target(Motion motion) const {
     case Motion::kNextPage: {
       const bool down = motion == Motion::kNextRow || motion == Motion::kNextPage;
       const int64_t rows = (motion == Motion::kPrevRow || motion == Motion::kNextRow) ? 1 : PageRows();
-      RowPos at = RowOf(caret_);
-      if (Move(at, down ? rows : -rows) == 0) return down ? size : 0;
-      return AtX(at, preferred_x_);
+      RowPos at = layout_.RowOf(caret_);
+      if (layout_.Move(at, down ? rows : -rows) == 0) return down ? size : 0;
+      return layout_.PositionAtX(at, preferred_x_);
     }
     case Motion::kRowStart:
-      return RowBegin(RowOf(caret_));
+      return layout_.RowBegin(layout_.RowOf(caret_));
     case Motion::kRowEnd:
-      return AtX(RowOf(caret_), INT64_MAX / 2);
+      return layout_.PositionAtX(layout_.RowOf(caret_), INT64_MAX / 2);
     case Motion::kStart:
       return 0;
     case Motion::kEnd:
@@ -428,13 +330,13 @@ void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
 }
 
 void ChatView::ScrollTo(uint64_t pos) {
-  const RowPos row = RowOf(std::min(pos, chat_->size()));
+  const RowPos row = layout_.RowOf(std::min(pos, chat_->size()));
   if (row < top_) return SetTop(row);
   RowPos bottom = top_;
-  Move(bottom, PageRows() - 1);
+  layout_.Move(bottom, PageRows() - 1);
   if (row <= bottom) return;
   RowPos top = row;
-  Move(top, 1 - PageRows());
+  layout_.Move(top, 1 - PageRows());
   SetTop(top);
 }
 
@@ -442,17 +344,17 @@ void ChatView::ScrollTo(uint64_t pos) {
 // box puts it there, and is announced to screen readers.
 void ChatView::SelectionMade() {
   if (QAccessible::isActive()) {
-    QAccessibleTextSelectionEvent selected(this, int(std::min<uint64_t>(selectionStart(), INT_MAX)),
-                                           int(std::min<uint64_t>(selectionEnd(), INT_MAX)));
+    QAccessibleTextSelectionEvent selected(this, int(std::min<uint64_t>(selection_start(), INT_MAX)),
+                                           int(std::min<uint64_t>(selection_end(), INT_MAX)));
     QAccessible::updateAccessibility(&selected);
   }
   QClipboard* clipboard = QGuiApplication::clipboard();
-  if (selectionStart() == selectionEnd() || !clipboard->supportsSelection()) return;
-  clipboard->setMimeData(new ChatMimeData(chat_, selectionStart(), selectionEnd(), case_), QClipboard::Selection);
+  if (selection_start() == selection_end() || !clipboard->supportsSelection()) return;
+  clipboard->setMimeData(new ChatMimeData(chat_, selection_start(), selection_end(), case_), QClipboard::Selection);
 }
 
 void ChatView::SetTop(RowPos top) {
-  top_ = std::min(top, LastTop());
+  top_ = std::min(top, layout_.LastTop(PageRows()));
   SyncScrollBar();
   viewport()->update();
 }
@@ -462,12 +364,12 @@ void ChatView::SetTop(RowPos top) {
 // shape, one line of millions of characters too: its value is where the top
 // row starts, shifted right as far as it takes to fit an int.
 void ChatView::SyncScrollBar() {
-  const RowPos last_top = LastTop();
+  const RowPos last_top = layout_.LastTop(PageRows());
   top_ = std::min(top_, last_top);
-  const uint64_t last = RowBegin(last_top);
+  const uint64_t last = layout_.RowBegin(last_top);
   RowPos below = top_;
-  const uint64_t page_end = Move(below, PageRows()) == PageRows() ? RowBegin(below) : chat_->size();
-  const uint64_t page = std::max<uint64_t>(1, page_end - RowBegin(top_));
+  const uint64_t page_end = layout_.Move(below, PageRows()) == PageRows() ? layout_.RowBegin(below) : chat_->size();
+  const uint64_t page = std::max<uint64_t>(1, page_end - layout_.RowBegin(top_));
   scroll_shift_ = 0;
   while (((last + page) >> scroll_shift_) > (1u << 30)) ++scroll_shift_;
   syncing_ = true;
@@ -479,7 +381,7 @@ void ChatView::SyncScrollBar() {
   syncing_ = false;
 }
 
-int ChatView::ScrollValue(RowPos row) const { return int(RowBegin(row) >> scroll_shift_); }
+int ChatView::ScrollValue(RowPos row) const { return int(layout_.RowBegin(row) >> scroll_shift_); }
 
 // The scroll bar's arrows and its trough move the view by rows and pages, as
 // the keys do; a drag puts the top row at the share of the chat dragged to.
@@ -491,8 +393,8 @@ void ChatView::ScrollBarAction(int action) {
                                                                         : 0;
   if (rows == 0) return;
   RowPos top = top_;
-  Move(top, rows);
-  top_ = std::min(top, LastTop());
+  layout_.Move(top, rows);
+  top_ = std::min(top, layout_.LastTop(PageRows()));
   verticalScrollBar()->setSliderPosition(ScrollValue(top_));
   viewport()->update();  // (in a chat of over a billion characters, a row may not change the value)
 }
@@ -502,9 +404,10 @@ void ChatView::scrollContentsBy(int, int) {
   const QScrollBar* bar = verticalScrollBar();
   const int value = bar->value();
   if (value >= bar->maximum()) {
-    top_ = LastTop();
+    top_ = layout_.LastTop(PageRows());
   } else if (value != ScrollValue(top_)) {
-    top_ = std::min(RowOf(std::min(uint64_t(value) << scroll_shift_, chat_->size())), LastTop());
+    top_ =
+        std::min(layout_.RowOf(std::min(uint64_t(value) << scroll_shift_, chat_->size())), layout_.LastTop(PageRows()));
   }
   viewport()->update();
 }
@@ -557,7 +460,7 @@ void ChatView::mouseDoubleClickEvent(QMouseEvent* event) {
 void ChatView::timerEvent(QTimerEvent* event) {
   if (event->timerId() != drag_scroll_.timerId()) return QAbstractScrollArea::timerEvent(event);
   RowPos top = top_;
-  Move(top, drag_at_.y() < 0 ? -1 : 1);
+  layout_.Move(top, drag_at_.y() < 0 ? -1 : 1);
   SetTop(top);
   MoveCaret(PositionAt(drag_at_), true);
 }
@@ -569,7 +472,7 @@ void ChatView::wheelEvent(QWheelEvent* event) {
   wheel_rest_ %= 120;
   if (rows == 0) return;
   RowPos top = top_;
-  Move(top, -rows);
+  layout_.Move(top, -rows);
   SetTop(top);
   event->accept();
 }
@@ -603,15 +506,13 @@ void ChatView::UpdateMetrics() {
   font_.setKerning(false);
   font_.setStyleStrategy(QFont::PreferNoShaping);
   const QFontMetricsF metrics(font_);
-  widest_ = 1;
-  for (int c = 0; c < 256; ++c) {
-    advance_[c] = int32_t(std::lround(metrics.horizontalAdvance(QLatin1Char(InCase(char(c), case_))) * 64));
-    if (c >= ' ' && c < 127) widest_ = std::max(widest_, advance_[c]);
-  }
+  Advances advance;
+  for (int c = 0; c < 256; ++c)
+    advance[c] = int32_t(std::lround(metrics.horizontalAdvance(QLatin1Char(InCase(char(c), case_))) * 64));
+  layout_.SetAdvances(advance);
   row_height_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
   ascent_ = int(std::ceil(metrics.ascent()));
-  wraps_.clear();
-  top_.row = std::min(top_.row, Rows(top_.line).size() - 1);
+  top_ = layout_.Clamped(top_);
   SyncScrollBar();
   viewport()->update();
 }

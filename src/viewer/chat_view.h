@@ -6,16 +6,13 @@
 #include <QBasicTimer>
 #include <QFont>
 #include <QString>
-#include <compare>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "viewer/chat_lines.h"
-#include "viewer/text_rows.h"
+#include "viewer/row_layout.h"
 
 class QMenu;
 
@@ -48,11 +45,14 @@ class ChatView : public QAbstractScrollArea {
 
   // The grey hint shown while there is no text.
   void SetPlaceholderText(const QString& text);
-  const QString& placeholderText() const { return placeholder_; }
+  const QString& placeholder_text() const { return placeholder_; }
 
   uint64_t caret() const { return caret_; }
-  uint64_t selectionStart() const { return std::min(anchor_, caret_); }
-  uint64_t selectionEnd() const { return std::max(anchor_, caret_); }
+  uint64_t selection_start() const { return std::min(anchor_, caret_); }
+  uint64_t selection_end() const { return std::max(anchor_, caret_); }
+  // The same under the names older callers use.
+  const QString& placeholderText() const { return placeholder_; }
+  uint64_t selectionStart() const { return selection_start(); }
   // The selection as shown, each line break as LF, as Copy puts it.
   QString SelectedText() const;
   // Selects from `anchor` to `caret`, each clamped to the text, and scrolls
@@ -109,12 +109,6 @@ class ChatView : public QAbstractScrollArea {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // A row on screen: row `row` of line `line`, once wrapped.
-  struct RowPos {
-    size_t line = 0;
-    size_t row = 0;
-    friend auto operator<=>(const RowPos&, const RowPos&) = default;
-  };
   enum class Motion {
     kPrevChar,
     kNextChar,
@@ -130,22 +124,8 @@ class ChatView : public QAbstractScrollArea {
     kEnd
   };
 
-  // Where line `line`'s rows start, relative to the line.
-  std::span<const uint32_t> Rows(size_t line) const;
-  RowPos RowOf(uint64_t pos) const;
-  RowPos LastRow() const;
-  // Moves `at` by `rows` rows, stopping at either end; returns the rows moved.
-  int64_t Move(RowPos& at, int64_t rows) const;
-  // The top row that shows the last row at the bottom of the view.
-  RowPos LastTop() const;
-  uint64_t RowBegin(RowPos at) const;
-  uint64_t RowEnd(RowPos at) const;
-  // The width of row `at`'s characters before `pos`, in 1/64 pixel.
-  int64_t XIn(RowPos at, uint64_t pos) const;
-  // The position in row `at` nearest to `x` (1/64 pixel from its left).
-  uint64_t AtX(RowPos at, int64_t x) const;
-  // Characters [begin, end) of one line, as shown.
-  QString Shown(uint64_t begin, uint64_t end) const;
+  // Characters [begin, end) of one line, in the case shown.
+  QString TextAsShown(uint64_t begin, uint64_t end) const;
   uint64_t Target(Motion motion) const;
 
   void SetTop(RowPos top);
@@ -160,13 +140,10 @@ class ChatView : public QAbstractScrollArea {
   std::shared_ptr<const ChatLines> chat_;
   LetterCase case_ = LetterCase::kAsIs;
   QString placeholder_;
-  QFont font_;          // the widget's font, drawn without kerning or ligatures
-  Advances advance_{};  // each byte's width as shown
-  int32_t widest_ = 1;  // the widest character's advance
+  QFont font_;        // the widget's font, drawn without kerning or ligatures
+  RowLayout layout_;  // the chat's rows, at the font's advances as shown and the viewport's width
   int row_height_ = 1;
   int ascent_ = 0;
-  int64_t wrap_width_ = 64;                                          // 1/64 pixel
-  mutable std::unordered_map<size_t, std::vector<uint32_t>> wraps_;  // wrapped lines of more than one row
 
   RowPos top_;
   uint64_t anchor_ = 0, caret_ = 0;

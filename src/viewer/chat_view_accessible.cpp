@@ -37,10 +37,10 @@ class ChatViewInterface : public QAccessibleWidget, public QAccessibleTextInterf
 
   void selection(int index, int* start, int* end) const override {
     const bool any = index == 0 && selectionCount() == 1;
-    *start = any ? Clamped(view()->selectionStart()) : 0;
-    *end = any ? Clamped(view()->selectionEnd()) : 0;
+    *start = any ? Clamped(view()->selection_start()) : 0;
+    *end = any ? Clamped(view()->selection_end()) : 0;
   }
-  int selectionCount() const override { return view()->selectionStart() != view()->selectionEnd() ? 1 : 0; }
+  int selectionCount() const override { return view()->selection_start() != view()->selection_end() ? 1 : 0; }
   void addSelection(int start, int end) override { setSelection(0, start, end); }
   void removeSelection(int) override { view()->Select(view()->caret(), view()->caret()); }
   void setSelection(int, int start, int end) override {

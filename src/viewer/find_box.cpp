@@ -64,7 +64,7 @@ void FindBox::Search() {
   const std::vector<uint64_t>& found = view_->highlights();
   // (The view drops its highlights with its chat, so where the current match
   // was is kept here.)
-  const uint64_t from = current_ >= 0 ? current_at_ : view_->selectionStart();
+  const uint64_t from = current_ >= 0 ? current_at_ : view_->selection_start();
   // The chat is ASCII, so a term with any other character matches nothing.
   const QString term = txt_find_->text();
   const bool ascii = std::all_of(term.begin(), term.end(), [](QChar c) { return c.unicode() < 128; });

@@ -14,6 +14,8 @@ namespace murvik {
 class ChatView;
 
 class FindBox : public QFrame {
+  Q_OBJECT
+
  public:
   // A hidden find box inside `view`, which it searches.
   explicit FindBox(ChatView* view);

@@ -1,34 +1,33 @@
 // The chat view as a user meets it, on Qt's offscreen platform: keys and the
-// mouse select, copy and scroll, and what it paints; and the plain pieces
-// under it, the lines' index and a line's rows, against simple references.
+// mouse select, copy and scroll, what it paints, what a screen reader reads,
+// and the find box over it.
 #include "viewer/chat_view.h"
 
 #include <QtTest>
 #include <QtWidgets>
 #include <functional>
-#include <random>
 
-#include "extract/scanner.h"
-#include "replay_writer.h"
+#include "viewer/find_box.h"
 
 using namespace murvik;
 
 namespace {
 
-MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
-  ChatScanner scanner;
-  scanner.Feed(SynthesizedReplay(kind, size, seed));
-  return scanner.TakeMessages();
-}
+using K = QKeySequence;
+using Act = std::function<void(ChatView*)>;
 
-// A view of 240 x 160 pixels showing `text`, shown and focused.
-std::unique_ptr<ChatView> View(std::string_view text) {
+// A view of 240 x 160 pixels showing `text`, shown and, unless told not to,
+// focused (a focused view draws its caret).
+std::unique_ptr<ChatView> View(std::string_view text, bool focused = true) {
   auto view = std::make_unique<ChatView>();
   view->resize(240, 160);
   view->SetText(text);
   view->show();
   if (!QTest::qWaitForWindowExposed(view.get())) qWarning("view not shown");
-  view->setFocus();
+  if (focused)
+    view->setFocus();
+  else
+    view->clearFocus();
   return view;
 }
 
@@ -36,204 +35,76 @@ void Keys(QWidget* to, std::initializer_list<QKeySequence> keys) {
   for (const QKeySequence& key : keys) QTest::keySequence(to, key);
 }
 
+QImage Shown(ChatView* view) { return view->viewport()->grab().toImage(); }
+
 const std::string kLong = "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, THEN RUNS FAR AWAY";
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Act)
 
 class ChatViewTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // The lines built from messages handed over in batches hold the chat's
-  // text exactly, and find's matches are a plain text's, line breaks
-  // counting one character.
-  void linesAndMatchesAgreeWithPlainText() {
-    for (const MessageList& messages : {Messages("chat", 300000, 11), Messages("worst", 30000, 12)}) {
-      const std::string text = ChatText(messages);
-      MessageList halves[2];
-      for (size_t i = 0; i < messages.size(); ++i)
-        halves[i >= messages.size() / 2].Add(messages[i].text, messages[i].offset, messages[i].sent);
-      ChatLines lines;
-      lines.Append(halves[0]);
-      lines.Append(halves[1]);
-      QCOMPARE(lines.Slice(0, lines.size(), "\r\n"), text);
-      QCOMPARE(ChatLines::FromText(text).Slice(0, UINT64_MAX, "\r\n"), text);
-      const QString plain = QString::fromStdString(text).replace("\r\n", "\n");
-      QCOMPARE(QString::fromStdString(lines.Slice(0, lines.size())), plain);
-      QCOMPARE(lines.line_count(), size_t(plain.count('\n') + 1));
-      for (size_t i = 0; i < lines.line_count(); i += 7)
-        QVERIFY(lines.LineOf(lines.LineStart(i)) == i && lines.LineOf(lines.LineEnd(i)) == i);
-      for (const QString term : {"e", "GG", "o m", " ", "no such words"}) {
-        std::vector<uint64_t> expected;
-        for (qsizetype at = plain.indexOf(term, 0, Qt::CaseInsensitive); at >= 0;
-             at = plain.indexOf(term, at + term.size(), Qt::CaseInsensitive))
-          expected.push_back(uint64_t(at));
-        QCOMPARE(lines.FindAll(term.toStdString()), expected);
-      }
-    }
-  }
-
-  // The line index agrees with a plain list of line starts, across its
-  // blocks, scanned or kept whole, and with the last line kept where the
-  // core left it: every line's start, end and text, the line of every
-  // position (past the end too), slices and matches over the join.
-  void lineIndexAgreesWithPlainStarts() {
-    std::mt19937 rng(5);
-    const auto batch = [](std::initializer_list<std::pair<std::string, bool>> messages) {
-      MessageList list;
-      for (const auto& [text, sent] : messages) list.Add(text, 0, sent);
-      return list;
-    };
-    const auto random_lines = [&](int count, bool huge) {
-      MessageList list;
-      for (int i = 0; i < count; ++i) {
-        const size_t length = rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12;
-        std::string text(length, 'A');
-        for (char& c : text) c = "AB E"[rng() % 4];
-        list.Add(text, 0, rng() % 16 != 0);
-      }
-      return list;
-    };
-    const std::string huge(200000, 'X');
-    using Build = std::function<void(ChatLines&)>;
-    for (const auto& [name, build] : std::initializer_list<std::pair<const char*, Build>>{
-             {"empty lines",
-              [&](ChatLines& l) {
-                for (int i = 0; i < 3; ++i) l.Append(random_lines(0, false)), l.Append(batch({{"", true}}));
-                MessageList empty;
-                for (int i = 0; i < 1000; ++i) empty.Add("", 0, true);
-                l.Append(empty);
-              }},
-             {"one huge line kept",
-              [&](ChatLines& l) {
-                l.Append(batch({{huge, false}}));
-              }},
-             {"one huge line copied",
-              [&](ChatLines& l) {
-                l.Append(static_cast<const MessageList&>(batch({{huge, false}})));
-              }},
-             {"a mix, the last line kept",
-              [&](ChatLines& l) {
-                l.Append(random_lines(700, true));
-                l.Append(random_lines(600, false));
-                l.Append(batch({{"E", true}, {"AE E", false}}));
-              }},
-             {"a mix, more after a kept line",
-              [&](ChatLines& l) {
-                l.Append(random_lines(300, true));
-                l.Append(batch({{"", true}, {huge, false}}));
-                l.Append(random_lines(400, true));
-              }},
-             {"text", [&](ChatLines& l) { l = ChatLines::FromText("A\r\n\rB\nCC\r\n" + huge + "\n"); }},
-         }) {
-      ChatLines lines;
-      build(lines);
-      const std::string text = lines.Slice(0, UINT64_MAX);
-      std::vector<uint64_t> starts{0};
-      for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n') starts.push_back(i + 1);
-      QVERIFY2(lines.size() == text.size() && lines.line_count() == starts.size(), name);
-      for (size_t i = 0; i < starts.size(); ++i) {
-        const uint64_t end = i + 1 < starts.size() ? starts[i + 1] - 1 : text.size();
-        QVERIFY2(lines.LineStart(i) == starts[i] && lines.LineEnd(i) == end, name);
-        QVERIFY2(lines.Line(i) == std::string_view(text).substr(starts[i], end - starts[i]), name);
-      }
-      for (uint64_t pos = 0; pos <= text.size() + 2; ++pos) {
-        const size_t line = size_t(std::upper_bound(starts.begin(), starts.end(), pos) - starts.begin()) - 1;
-        if (lines.LineOf(pos) != line) QFAIL(qPrintable(QString("%1: line of %2").arg(name).arg(pos)));
-      }
-      QVERIFY2(
-          lines.Slice(3, text.size() - 2, "\r\n") == ChatText(MessageList()) +
-                                                         [&] {
-                                                           std::string crlf;
-                                                           for (const char c : text.substr(3, text.size() - 5))
-                                                             crlf +=
-                                                                 c == '\n' ? std::string("\r\n") : std::string(1, c);
-                                                           return crlf;
-                                                         }(),
-          name);
-      for (const std::string term : {"E", "\nX", "E A"}) {
-        std::vector<uint64_t> expected;
-        for (size_t at = text.find(term); at != std::string::npos; at = text.find(term, at + term.size()))
-          expected.push_back(at);
-        QVERIFY2(lines.FindAll(term == "E A" ? "e a" : term) == expected, name);
-      }
-    }
-  }
-
-  // Rows end after a space that lets the next word fit, or inside a word
-  // wider than a row; spaces at a row's end take no room.
-  void wrapsAtSpacesOrInsideLongWords() {
-    Advances pixel;
-    pixel.fill(64);  // every character one pixel wide
-    for (const auto& [line, width, rows] : {std::tuple{"", 5, std::vector<uint32_t>{0}},
-                                            {"AAAA BBBB", 5, {0, 5}},
-                                            {"AAAAAAAAAA", 4, {0, 4, 8}},
-                                            {"AB   CD", 3, {0, 5}},
-                                            {"AAAAAA BB", 4, {0, 4, 7}},
-                                            {"A B C", 9, {0}}})
-      QCOMPARE(WrapRows(line, pixel, width * 64), rows);
-  }
-
   // Every way of selecting gives exactly the text between its ends: the last
   // line and a wrapped line's tail included, each line break one LF, none
   // added; Ctrl+C and the context menu copy what is selected, in the case
   // shown.
-  void selectsAndCopiesExactly() {
-    const std::string text = "GL HF\r\n" + kLong + "\r\n\r\nBYE";
+  void selectsAndCopiesExactly_data() {
+    QTest::addColumn<QString>("chat");
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<QString>("selected");
+    const QString text = QString::fromStdString("GL HF\r\n" + kLong + "\r\n\r\nBYE");
     const QString all = QString::fromStdString("GL HF\n" + kLong + "\n\nBYE");
     const uint64_t long_at = 6, long_end = long_at + kLong.size();
-    using Act = std::function<void(ChatView*)>;
     const auto drag = [](ChatView* v, QPoint from, QPoint to) {
       QTest::mousePress(v->viewport(), Qt::LeftButton, {}, from);
       QTest::mouseMove(v->viewport(), to);
       QTest::mouseRelease(v->viewport(), Qt::LeftButton, {}, to);
     };
     const auto left_of = [](ChatView* v, uint64_t pos) { return v->CharacterRect(pos).center() - QPoint(3, 0); };
-    for (const auto& [chat, act, selected] : std::initializer_list<std::tuple<std::string, Act, QString>>{
-             {text, [&](ChatView* v) { drag(v, left_of(v, 0), QPoint(100, 155)); }, all},
-             {text,
-              [&](ChatView* v) {
-                drag(v, left_of(v, long_at), QPoint(235, v->CharacterRect(long_end - 1).center().y()));
-              },
-              QString::fromStdString(kLong)},
-             {text, [](ChatView* v) { Keys(v, {K::SelectAll}); }, all},
-             {"HI\r\n", [](ChatView* v) { Keys(v, {K::SelectAll}); }, "HI\n"},
-             {text,
-              [](ChatView* v) {
-                Keys(v, {K::MoveToEndOfLine, K::SelectNextChar, K::SelectNextChar});
-              },
-              "\nT"},
-             {text, [](ChatView* v) { Keys(v, {K::SelectNextLine}); }, "GL HF\n"},
-             {text,
-              [](ChatView* v) {
-                Keys(v, {K::MoveToEndOfDocument, K::SelectPreviousLine, K::SelectStartOfLine});
-              },
-              "\nBYE"},
-             {text, [&](ChatView* v) { QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, left_of(v, 11)); },
-              "QUICK"},
-             {text,
-              [](ChatView* v) {
-                v->SetLetterCase(LetterCase::kLower);
-                std::unique_ptr<QMenu> menu(v->CreateContextMenu());
-                menu->findChild<QAction*>("actSelectAll")->trigger();
-              },
-              all.toLower()},
-         }) {
-      auto v = View(chat);
-      act(v.get());
-      QCOMPARE(v->SelectedText(), selected);
+    QTest::newRow("drag over all") << text << Act([=](ChatView* v) { drag(v, left_of(v, 0), QPoint(100, 155)); })
+                                   << all;
+    QTest::newRow("drag over a wrapped line") << text << Act([=](ChatView* v) {
+      drag(v, left_of(v, long_at), QPoint(235, v->CharacterRect(long_end - 1).center().y()));
+    }) << QString::fromStdString(kLong);
+    QTest::newRow("Ctrl+A") << text << Act([](ChatView* v) { Keys(v, {K::SelectAll}); }) << all;
+    QTest::newRow("Ctrl+A, a break last") << "HI\r\n" << Act([](ChatView* v) { Keys(v, {K::SelectAll}); }) << "HI\n";
+    QTest::newRow("Shift+Right over a break") << text << Act([](ChatView* v) {
+      Keys(v, {K::MoveToEndOfLine, K::SelectNextChar, K::SelectNextChar});
+    }) << "\nT";
+    QTest::newRow("Shift+Down") << text << Act([](ChatView* v) { Keys(v, {K::SelectNextLine}); }) << "GL HF\n";
+    QTest::newRow("Shift+Up, Shift+Home") << text << Act([](ChatView* v) {
+      Keys(v, {K::MoveToEndOfDocument, K::SelectPreviousLine, K::SelectStartOfLine});
+    }) << "\nBYE";
+    QTest::newRow("double click") << text << Act([=](ChatView* v) {
+      QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, left_of(v, 11));
+    }) << "QUICK";
+    QTest::newRow("menu's Select All, lower case") << text << Act([](ChatView* v) {
+      v->SetLetterCase(LetterCase::kLower);
       std::unique_ptr<QMenu> menu(v->CreateContextMenu());
-      QVERIFY(menu->findChild<QAction*>("actCopy")->isEnabled());
-      QGuiApplication::clipboard()->clear();
-      Keys(v.get(), {K::Copy});
-      QCOMPARE(QGuiApplication::clipboard()->text(), selected);
-    }
+      menu->findChild<QAction*>("actSelectAll")->trigger();
+    }) << all.toLower();
+  }
+  void selectsAndCopiesExactly() {
+    QFETCH(QString, chat);
+    QFETCH(Act, act);
+    QFETCH(QString, selected);
+    auto v = View(chat.toStdString());
+    act(v.get());
+    QCOMPARE(v->SelectedText(), selected);
+    std::unique_ptr<QMenu> menu(v->CreateContextMenu());
+    QVERIFY(menu->findChild<QAction*>("actCopy")->isEnabled());
+    QGuiApplication::clipboard()->clear();
+    Keys(v.get(), {K::Copy});
+    QCOMPARE(QGuiApplication::clipboard()->text(), selected);
   }
 
-  // Arrows, Page Up/Down, Ctrl+Home/End and the wheel scroll the view; at the
-  // end the last row is at the bottom, and positions past it are the end.
-  void scrollsByKeysAndWheel() {
+  // Arrows, Page Up/Down, Ctrl+Home/End and the wheel scroll the view, one
+  // after another; at the end the last row is at the bottom, and positions
+  // past it are the end.
+  void scrollsByKeys() {
     std::string text;
     for (int i = 0; i < 500; ++i) text += "LINE " + std::to_string(i) + "\r\n";
     auto v = View(text);
@@ -255,37 +126,60 @@ class ChatViewTest : public QObject {
     QApplication::sendEvent(v->viewport(), &wheel);
     QCOMPARE(v->top_line(), 1 + size_t(QApplication::wheelScrollLines()));
     v->verticalScrollBar()->setValue(v->verticalScrollBar()->maximum());
-    QVERIFY(v->top_line() == last_top && v->AtEnd());
+    QCOMPARE(v->top_line(), last_top);
+    QVERIFY(v->AtEnd());
     v->SetHighlights({text.size() - 600, v->chat().size() - 4}, 3);  // "498" and past the last line
     v->grab();
     QCOMPARE(v->PositionAt(QPoint(5, 10000)), v->chat().size());
   }
 
-  // The scroll bar counts the chat's characters: in a chat of one long
-  // line its handle starts at the top, stands half-way with the view
-  // half-way and at the bottom at the end; dragging it there shows that
-  // part of the chat, its end the last row; its arrow moves a row.
-  void scrollBarShowsWhereTheViewIs() {
+  // The scroll bar counts the chat's characters: in a chat of one long line
+  // its handle starts at the top, stands half-way with the view half-way and
+  // at the bottom at the end; dragging it there shows that part of the chat,
+  // its end the last row; its arrow moves a row.
+  void scrollBarShowsWhereTheViewIs_data() {
+    QTest::addColumn<QString>("chat");
     std::string words;
     while (words.size() < 200000) words += "GG WP " + std::to_string(words.size()) + " ";
-    for (const std::string& chat : {words, "GL HF\r\n\r\n" + words}) {
-      auto v = View(chat);
-      QScrollBar* bar = v->verticalScrollBar();
-      const uint64_t size = v->chat().size();
-      const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
-      const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
-      QVERIFY(bar->value() == 0 && bar->maximum() > 0 && bar->pageStep() > 0 && page_chars < size / 100);
-      const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
-      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-      QCOMPARE(top(), second_row);
-      v->ScrollTo(size / 2);
-      QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
-      bar->setValue(bar->maximum() / 4);
-      QVERIFY(top() <= size / 4 && top() + page_chars > size / 4);
-      bar->setValue(bar->maximum());
-      QVERIFY(v->AtEnd() && v->CharacterRect(size - 1).isValid());
-      Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
-      QCOMPARE(bar->value(), bar->maximum());
+    QTest::newRow("one line") << QString::fromStdString(words);
+    QTest::newRow("after short lines") << QString::fromStdString("GL HF\r\n\r\n" + words);
+  }
+  void scrollBarShowsWhereTheViewIs() {
+    QFETCH(QString, chat);
+    auto v = View(chat.toStdString());
+    QScrollBar* bar = v->verticalScrollBar();
+    const uint64_t size = v->chat().size();
+    const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
+    const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(bar->pageStep() > 0);
+    QVERIFY(page_chars < size / 100);
+    const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(top(), second_row);
+    v->ScrollTo(size / 2);
+    QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
+    bar->setValue(bar->maximum() / 4);
+    QVERIFY(top() <= size / 4);
+    QVERIFY(top() + page_chars > size / 4);
+    bar->setValue(bar->maximum());
+    QVERIFY(v->AtEnd());
+    QVERIFY(v->CharacterRect(size - 1).isValid());
+    Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
+    QCOMPARE(bar->value(), bar->maximum());
+  }
+
+  // Up and Down keep the column the caret came from across a shorter line.
+  void upAndDownKeepTheColumn() {
+    auto v = View("ABCDEFGH\r\nAB\r\nABCDEFGH");
+    v->Select(6, 6);
+    for (const auto& [key, caret] : {std::pair{K::MoveToNextLine, 11u},
+                                     {K::MoveToNextLine, 18u},
+                                     {K::MoveToPreviousLine, 11u},
+                                     {K::MoveToPreviousLine, 6u}}) {
+      QTest::keySequence(v.get(), key);
+      QCOMPARE(v->caret(), caret);
     }
   }
 
@@ -295,7 +189,7 @@ class ChatViewTest : public QObject {
     auto v = View("GO MID, NOT TOP");
     v->SetHighlights({1, 9, 13}, 1);
     v->Select(9, 10);
-    const QImage shown = v->viewport()->grab().toImage();
+    const QImage shown = Shown(v.get());
     const auto colour_at = [&](uint64_t pos) {
       const QRect r = v->CharacterRect(pos);
       return shown.pixel(r.center().x(), r.bottom() - 1);
@@ -306,8 +200,63 @@ class ChatViewTest : public QObject {
     QCOMPARE(colour_at(4), p.color(QPalette::Base).rgb());
   }
 
- private:
-  using K = QKeySequence;
+  // The letters are drawn in the case shown: lower case looks as a chat
+  // written in lower case does.
+  void drawsTheCaseShown() {
+    auto v = View("GG WP, Glhf", false);
+    v->SetLetterCase(LetterCase::kLower);
+    const QImage lowered = Shown(v.get());
+    v->SetLetterCase(LetterCase::kAsIs);
+    QVERIFY(Shown(v.get()) != lowered);
+    v->SetText("gg wp, glhf");
+    QCOMPARE(Shown(v.get()), lowered);
+  }
+
+  // A selection over several rows draws its later rows as the first row is
+  // drawn when selected alike: wholly with its break, or up to a column.
+  void drawsASelectionOverSeveralRows() {
+    const std::string line = "GG WP GL HF";
+    auto v = View(line + "\r\n" + line + "\r\n" + line, false);
+    const int h = v->CharacterRect(0).height(), top = v->CharacterRect(0).top();
+    const auto row = [&](uint64_t anchor, uint64_t caret, int k) {
+      v->Select(anchor, caret);
+      return Shown(v.get()).copy(0, top + k * h, v->viewport()->width(), h);
+    };
+    QCOMPARE(row(3, 2 * 12 + 5, 1), row(0, 12, 0));
+    QCOMPARE(row(3, 2 * 12 + 5, 2), row(0, 5, 0));
+  }
+
+  // A screen reader reads the chat in the case shown, a word with the blanks
+  // after it and a line with its break.
+  void readsAsShown() {
+    auto v = View("GG  Wp\r\nBYE");
+    QAccessibleTextInterface* read = QAccessible::queryAccessibleInterface(v.get())->textInterface();
+    int start = -1, end = -1;
+    const auto at = [&](int offset, QAccessible::TextBoundaryType boundary) {
+      const QString text = read->textAtOffset(offset, boundary, &start, &end);
+      return QString("%1 %2-%3").arg(text).arg(start).arg(end);
+    };
+    QCOMPARE(at(1, QAccessible::WordBoundary), "GG   0-4");
+    QCOMPARE(at(5, QAccessible::WordBoundary), "Wp 4-6");
+    v->SetLetterCase(LetterCase::kLower);
+    QCOMPARE(at(8, QAccessible::WordBoundary), "bye 7-10");
+    QCOMPARE(at(2, QAccessible::LineBoundary), "gg  wp\n 0-7");
+    QCOMPARE(read->text(0, -1), "gg  wp\nbye");
+  }
+
+  // The find box keeps its current match when the chat is read again.
+  void findKeepsItsMatchOverAReadAgain() {
+    auto v = View("GG WP GG WP GG");
+    auto* box = new FindBox(v.get());
+    box->Open();
+    QTest::keyClicks(box->findChild<QLineEdit*>("txtFind"), "gg");
+    box->Next();
+    QCOMPARE(v->selection_start(), 6u);
+    v->SetText("GG WP GG WP GG");
+    box->Search();
+    QCOMPARE(v->selection_start(), 6u);
+    QCOMPARE(box->findChild<QLabel*>("lblFindCount")->text(), "2 of 3");
+  }
 };
 
 QTEST_MAIN(ChatViewTest)

@@ -1,0 +1,240 @@
+// The view's plain layout, without Qt or a font: the chat's lines and their
+// index, find's matches, where a line wraps, and the rows at a width with
+// fixed advances (every character one pixel wide, W three).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "extract/scanner.h"
+#include "replay_writer.h"
+#include "viewer/chat_lines.h"
+#include "viewer/row_layout.h"
+#include "viewer/text_rows.h"
+
+namespace murvik {
+namespace {
+
+MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
+  ChatScanner scanner;
+  scanner.Feed(SynthesizedReplay(kind, size, seed));
+  return scanner.TakeMessages();
+}
+
+std::string Crlf(std::string_view text) {
+  std::string crlf;
+  for (const char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return crlf;
+}
+
+// Where `term` matches in `text`, ignoring case, each after the one before.
+std::vector<uint64_t> PlainMatches(std::string text, std::string term) {
+  for (std::string* s : {&text, &term})
+    for (char& c : *s) c = InCase(c, LetterCase::kLower);
+  std::vector<uint64_t> found;
+  for (size_t at = text.find(term); at != std::string::npos; at = text.find(term, at + term.size()))
+    found.push_back(at);
+  return found;
+}
+
+Advances Pixels() {
+  Advances advance;
+  advance.fill(64);
+  advance['W'] = 192;
+  return advance;
+}
+
+// The lines built from messages handed over in two batches hold the chat's
+// text exactly, and find's matches are a plain text's, line breaks counting
+// one character.
+TEST(ChatLines, AgreeWithPlainText) {
+  for (const MessageList& messages : {Messages("chat", 300000, 11), Messages("worst", 30000, 12)}) {
+    const std::string text = ChatText(messages);
+    MessageList halves[2];
+    for (size_t i = 0; i < messages.size(); ++i)
+      halves[i >= messages.size() / 2].Add(messages[i].text, messages[i].offset, messages[i].sent);
+    ChatLines lines;
+    lines.Append(halves[0]);
+    lines.Append(halves[1]);
+    EXPECT_EQ(lines.Slice(0, lines.size(), "\r\n"), text);
+    EXPECT_EQ(ChatLines::FromText(text).Slice(0, UINT64_MAX, "\r\n"), text);
+    const std::string plain = lines.Slice(0, lines.size());
+    EXPECT_EQ(Crlf(plain), text);
+    EXPECT_EQ(lines.line_count(), size_t(std::count(plain.begin(), plain.end(), '\n') + 1));
+    for (size_t i = 0; i < lines.line_count(); i += 7) {
+      EXPECT_EQ(lines.LineOf(lines.LineStart(i)), i);
+      EXPECT_EQ(lines.LineOf(lines.LineEnd(i)), i);
+    }
+    for (const std::string term : {"e", "GG", "o m", " ", "no such words"})
+      EXPECT_EQ(lines.FindAll(term), PlainMatches(plain, term)) << term;
+  }
+}
+
+// The line index agrees with a plain list of line starts, across its blocks,
+// scanned or kept whole, and with the last line kept where the core left it:
+// every line's start, end and text, the line of every position (past the
+// end too), slices and matches over the join.
+TEST(ChatLines, IndexAgreesWithPlainStarts) {
+  std::mt19937 rng(5);
+  const auto batch = [](std::initializer_list<std::pair<std::string, bool>> messages) {
+    MessageList list;
+    for (const auto& [text, sent] : messages) list.Add(text, 0, sent);
+    return list;
+  };
+  const auto random_lines = [&](int count, bool huge) {
+    MessageList list;
+    for (int i = 0; i < count; ++i) {
+      const size_t length = rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12;
+      std::string text(length, 'A');
+      for (char& c : text) c = "AB E"[rng() % 4];
+      list.Add(text, 0, rng() % 16 != 0);
+    }
+    return list;
+  };
+  const std::string huge(200000, 'X');
+  using Build = std::function<void(ChatLines&)>;
+  for (const auto& [name, build] : std::initializer_list<std::pair<const char*, Build>>{
+           {"empty lines",
+            [&](ChatLines& l) {
+              for (int i = 0; i < 3; ++i) l.Append(random_lines(0, false)), l.Append(batch({{"", true}}));
+              MessageList empty;
+              for (int i = 0; i < 1000; ++i) empty.Add("", 0, true);
+              l.Append(empty);
+            }},
+           {"one huge line kept",
+            [&](ChatLines& l) {
+              l.Append(batch({{huge, false}}));
+            }},
+           {"one huge line copied",
+            [&](ChatLines& l) {
+              l.Append(static_cast<const MessageList&>(batch({{huge, false}})));
+            }},
+           {"a mix, the last line kept",
+            [&](ChatLines& l) {
+              l.Append(random_lines(700, true));
+              l.Append(random_lines(600, false));
+              l.Append(batch({{"E", true}, {"AE E", false}}));
+            }},
+           {"a mix, more after a kept line",
+            [&](ChatLines& l) {
+              l.Append(random_lines(300, true));
+              l.Append(batch({{"", true}, {huge, false}}));
+              l.Append(random_lines(400, true));
+            }},
+           {"text", [&](ChatLines& l) { l = ChatLines::FromText("A\r\n\rB\nCC\r\n" + huge + "\n"); }},
+       }) {
+    SCOPED_TRACE(name);
+    ChatLines lines;
+    build(lines);
+    const std::string text = lines.Slice(0, UINT64_MAX);
+    std::vector<uint64_t> starts{0};
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] == '\n') starts.push_back(i + 1);
+    ASSERT_EQ(lines.size(), text.size());
+    ASSERT_EQ(lines.line_count(), starts.size());
+    for (size_t i = 0; i < starts.size(); ++i) {
+      const uint64_t end = i + 1 < starts.size() ? starts[i + 1] - 1 : text.size();
+      ASSERT_EQ(lines.LineStart(i), starts[i]) << "line " << i;
+      ASSERT_EQ(lines.LineEnd(i), end) << "line " << i;
+      ASSERT_EQ(lines.Line(i), std::string_view(text).substr(starts[i], end - starts[i])) << "line " << i;
+    }
+    for (uint64_t pos = 0; pos <= text.size() + 2; ++pos)
+      ASSERT_EQ(lines.LineOf(pos), size_t(std::upper_bound(starts.begin(), starts.end(), pos) - starts.begin()) - 1)
+          << "position " << pos;
+    EXPECT_EQ(lines.Slice(3, text.size() - 2, "\r\n"), Crlf(text.substr(3, text.size() - 5)));
+    for (const std::string term : {"E", "\nX", "e a"}) EXPECT_EQ(lines.FindAll(term), PlainMatches(text, term)) << term;
+  }
+}
+
+// Matches do not overlap, and a term's first letter is found in either case
+// wherever it stands (eight characters are ruled out at a time).
+TEST(ChatLines, FindsWholeMatchesInEitherCase) {
+  const std::string zed = "THE ZONE, ZIGZAG AND ZZ TOP";
+  for (const auto& [text, term, starts] : {
+           std::tuple<std::string, std::string, std::vector<uint64_t>>{"AAAA", "aa", {0, 2}},
+           {"abababa", "ABA", {0, 4}},
+           {"xxxxxxxxxxAAAAAAAxxxxxxxxx", "aa", {10, 12, 14}},
+           {zed, "z", {4, 10, 13, 21, 22}},
+           {zed, "ZZ", {21}},
+           {zed, "zig", {10}},
+           {"zzzzzzzzzzzz", "Z", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+           {"abcdefghijklmnopqrstuvwxyzZ", "zz", {25}},
+       })
+    EXPECT_EQ(ChatLines::FromText(text).FindAll(term), starts) << text << " / " << term;
+}
+
+// Rows end after a space that lets the next word fit, or inside a word wider
+// than a row; spaces at a row's end take no room, a word carried to the next
+// row does.
+TEST(WrapRows, AtSpacesOrInsideLongWords) {
+  Advances pixel;
+  pixel.fill(64);
+  for (const auto& [line, width, rows] : {std::tuple{"", 5, std::vector<uint32_t>{0}},
+                                          {"AAAA BBBB", 5, {0, 5}},
+                                          {"AAAAAAAAAA", 4, {0, 4, 8}},
+                                          {"AB   CD", 3, {0, 5}},
+                                          {"AAAAAA BB", 4, {0, 4, 7}},
+                                          {"AAA BBBB C", 5, {0, 4, 9}},
+                                          {"A B C", 9, {0}}})
+    EXPECT_EQ(WrapRows(line, pixel, width * 64), rows) << line << " at " << width;
+}
+
+// The rows of a chat at 5 pixels, "AAA |BBBB |C", "XY", "", "AAAAA|AAAAA|AA":
+// where each starts and ends, the row of a position, moving by rows and the
+// last page's top row.
+TEST(RowLayout, RowsOfAChat) {
+  const ChatLines chat = ChatLines::FromText("AAA BBBB C\nXY\n\nAAAAAAAAAAAA");
+  RowLayout layout;
+  layout.SetChat(chat);
+  layout.SetAdvances(Pixels());
+  layout.SetWidth(5 * 64);
+  const std::tuple<RowPos, uint64_t, uint64_t> rows[] = {{{0, 0}, 0, 4},   {{0, 1}, 4, 9},   {{0, 2}, 9, 10},
+                                                         {{1, 0}, 11, 13}, {{2, 0}, 14, 14}, {{3, 0}, 15, 20},
+                                                         {{3, 1}, 20, 25}, {{3, 2}, 25, 27}};
+  for (int64_t k = 0; k < 8; ++k) {
+    SCOPED_TRACE(k);
+    const auto& [row, begin, end] = rows[k];
+    EXPECT_EQ(layout.RowBegin(row), begin);
+    EXPECT_EQ(layout.RowEnd(row), end);
+    EXPECT_EQ(layout.RowOf(begin), row);
+    RowPos at;
+    EXPECT_EQ(layout.Move(at, k), k);
+    EXPECT_EQ(at, row);
+    EXPECT_EQ(layout.Move(at, -100), -k);
+    EXPECT_EQ(at, RowPos());
+    EXPECT_EQ(layout.LastTop(8 - k), row);
+  }
+  EXPECT_EQ(layout.RowOf(3), (RowPos{0, 0}));   // the space that ends a row
+  EXPECT_EQ(layout.RowOf(10), (RowPos{0, 2}));  // a line's break
+  RowPos at{3, 1};
+  EXPECT_EQ(layout.Move(at, -4), -4);
+  EXPECT_EQ(at, (RowPos{0, 2}));
+  EXPECT_EQ(layout.Move(at, 100), 5);
+  EXPECT_EQ(at, layout.LastRow());
+  EXPECT_EQ(layout.LastTop(100), RowPos());
+  layout.SetWidth(100 * 64);
+  EXPECT_EQ(layout.Clamped({3, 2}), (RowPos{3, 0}));
+}
+
+// "AWA |WA" at 7 pixels: x within a row, and the position nearest to an x.
+TEST(RowLayout, XWithinARow) {
+  const ChatLines chat = ChatLines::FromText("AWA WA");
+  RowLayout layout;
+  layout.SetChat(chat);
+  layout.SetAdvances(Pixels());
+  layout.SetWidth(7 * 64);
+  ASSERT_EQ(layout.RowOf(4), (RowPos{0, 1}));
+  for (const auto& [row, pos, x] : std::initializer_list<std::tuple<size_t, uint64_t, int64_t>>{
+           {0, 0, 0}, {0, 1, 1}, {0, 2, 4}, {0, 4, 6}, {1, 4, 0}, {1, 5, 3}, {1, 6, 4}})
+    EXPECT_EQ(layout.XOf({0, row}, pos), x * 64) << row << ": " << pos;
+  for (const auto& [row, x, pos] : std::initializer_list<std::tuple<size_t, int64_t, uint64_t>>{
+           {0, -64, 0}, {0, 31, 0}, {0, 32, 1}, {0, 159, 1}, {0, 160, 2}, {0, 6400, 3}, {1, 0, 4}, {1, 6400, 6}})
+    EXPECT_EQ(layout.PositionAtX({0, row}, x), pos) << row << ": " << x;
+}
+
+}  // namespace
+}  // namespace murvik
