@@ -100,6 +100,8 @@ class FrmMurvikTest : public QObject {
     quiet_path_ = Write(dir_.filePath("quiet.rep"), quiet.Noise(20).Type("KEYS OUTSIDE A MESSAGE").Take());
   }
 
+  void cleanup() { qApp->setStyleSheet(QString()); }
+
   // The smallest scale, from the screen's up, at which each design size holds
   // what the font needs. With Qt's default font 89 pixels in 1095 twips take
   // 117.04 pixels an inch; a need in height counts as one in width does.
@@ -134,7 +136,6 @@ class FrmMurvikTest : public QObject {
     QFETCH(QString, style);
     qApp->setStyleSheet(style);
     frmMurvik w;
-    qApp->setStyleSheet(QString());
     const Controls c(w);
     QCOMPARE_GE(w.scale().dpi(), w.logicalDpiY());
     QCOMPARE(w.size(), w.scale().ToPixels(kDesignInnerSize));
