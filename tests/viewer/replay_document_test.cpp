@@ -41,6 +41,21 @@ class ReplayDocumentTest : public QObject {
   QList<double> shares_;
   std::optional<ViewPlace> place_;  // where the view stands, as the document is told
 
+ private:
+  // A replay of 3000 messages, and a read of it that takes long: 4 KiB at a
+  // time, each with a pause.
+  QString BigReplay() {
+    ReplayWriter big(9);
+    for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
+    return Write(dir_.filePath("big.rep"), big.Take());
+  }
+  static ExtractOptions Slow() {
+    ExtractOptions slow;
+    slow.chunk_size = 4096;
+    slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
+    return slow;
+  }
+
  private slots:
   void init() {
     doc_ = std::make_unique<ReplayDocument>();
@@ -88,8 +103,7 @@ class ReplayDocumentTest : public QObject {
     QCOMPARE(events_, events);
   }
 
-  // A read that takes long (a large replay read 4 KiB at a time, each with a
-  // pause) reports the share read as it goes. Cancel ends it in Cancelled, a
+  // A read that takes long reports the share read as it goes. Cancel ends it in Cancelled, a
   // new Open replaces it and Close drops it: the dropped read's outcome never
   // comes, and the slow replay is not followed any more.
   void slowRead_data() {
@@ -101,14 +115,9 @@ class ReplayDocumentTest : public QObject {
   }
   void slowRead() {
     QFETCH(QString, then);
-    ReplayWriter big(9);
-    for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
-    const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
+    const QString big_path = BigReplay();
     const QString other = Write(dir_.filePath("other.rep"), ReplayWriter().Say("OTHER").Take());
-    ExtractOptions slow;
-    slow.chunk_size = 4096;
-    slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
-    doc_->SetReadOptions(slow);
+    doc_->SetReadOptions(Slow());
     doc_->Open(big_path);
     QTRY_VERIFY(!shares_.empty() && shares_.back() > 0);
     QVERIFY(shares_.back() < 1);
@@ -122,6 +131,17 @@ class ReplayDocumentTest : public QObject {
     QTest::qWait(300);  // time for the dropped read to end, and for a change to be read
     QFETCH(QStringList, events);
     QCOMPARE(events_, events);
+  }
+
+  // A read's end also comes as an event; one that comes after a newer read
+  // began is not taken for the newer one's.
+  void staleEndIgnored() {
+    doc_->Open(Write(dir_.filePath("quick.rep"), ReplayWriter().Say("QUICK").Take()));
+    doc_->WaitFor(std::chrono::seconds(10));  // its end is queued by now
+    doc_->SetReadOptions(Slow());
+    doc_->Open(BigReplay());
+    QTest::qWait(50);
+    QCOMPARE(events_, QStringList({"read", "loaded QUICK|", "read"}));
   }
 
   // The replay opened is followed on disk: a change is read again once quiet,
