@@ -14,22 +14,6 @@
 #include "viewer/icon.h"
 #include "viewer/startup.h"
 
-namespace murvik {
-
-// How QCOMPARE shows a geometry that differs.
-char* toString(const ControlGeometry& g) {
-  QString text;
-  for (const TwipRect& r : {g.chk_lowercase, g.txt_replay, g.text1, g.cmd_go})
-    text += QString("{%1, %2, %3, %4} ").arg(r.left).arg(r.top).arg(r.width).arg(r.height);
-  return qstrdup(qPrintable(text.trimmed()));
-}
-
-}  // namespace murvik
-
-Q_DECLARE_METATYPE(murvik::TwipSize)
-Q_DECLARE_METATYPE(murvik::ControlGeometry)
-Q_DECLARE_METATYPE(std::vector<murvik::PixelNeed>)
-
 using namespace murvik;
 
 namespace {
@@ -68,6 +52,14 @@ std::unique_ptr<frmMurvik> ShownWindow(const QString& command_line = {}, TwipSca
   return w;
 }
 
+// A geometry as text: the check box, path box, output box and button.
+QString Text(const ControlGeometry& g) {
+  QStringList rects;
+  for (const TwipRect& r : {g.chk_lowercase, g.txt_replay, g.text1, g.cmd_go})
+    rects << QString("%1 %2 %3 %4").arg(r.left).arg(r.top).arg(r.width).arg(r.height);
+  return rects.join(", ");
+}
+
 // Checks that the window holds each control at `g` and placed it there.
 void CheckPlaced(const frmMurvik& w, const ControlGeometry& g) {
   const Controls c(w);
@@ -75,7 +67,7 @@ void CheckPlaced(const frmMurvik& w, const ControlGeometry& g) {
   QCOMPARE(
       QList<QRect>({c.chk->geometry(), c.txt->geometry(), c.text1->geometry(), c.go->geometry()}),
       QList<QRect>({s.ToPixels(g.chk_lowercase), s.ToPixels(g.txt_replay), s.ToPixels(g.text1), s.ToPixels(g.cmd_go)}));
-  QCOMPARE(w.geometry_twips(), g);  // a few twips can round to the same pixel
+  QCOMPARE(Text(w.geometry_twips()), Text(g));  // a few twips can round to the same pixel
 }
 
 // What a screen reader reads of a control: its name, and whether it is described.
@@ -102,27 +94,45 @@ class FrmMurvikTest : public QObject {
 
   void cleanup() { qApp->setStyleSheet(QString()); }
 
-  // The smallest scale, from the screen's up, at which each design size holds
-  // what the font needs. With Qt's default font 89 pixels in 1095 twips take
-  // 117.04 pixels an inch; a need in height counts as one in width does.
-  void scaleThatFits_data() {
-    QTest::addColumn<int>("screen");
-    QTest::addColumn<std::vector<PixelNeed>>("needs");
-    QTest::addColumn<int>("dpi");
+  // The plain functions under the window, each row a value worked out
+  // against what it must be. The scale is the smallest, from the screen's up,
+  // at which each design size holds what the font needs: with Qt's default
+  // font 89 pixels in 1095 twips take 117.04 pixels an inch; a need in height
+  // counts as one in width does. Below 4000 twips of outer width or height
+  // the layout leaves the controls where they were; exactly 4000 lays them
+  // out, from the inner size. Start-up takes the arguments as one path,
+  // decoded from the locale's encoding (UTF-8 here).
+  void plainFacts_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* name, const auto& value, const QString& expected) {
+      QTest::newRow(name) << QVariant(value).toString() << expected;
+    };
     const std::vector<PixelNeed> font = {{{1095, 375}, 89, 20}, {{6495, 285}, 0, 22}, {{855, 375}, 31, 22}};
-    QTest::newRow("width decides") << 96 << font << 118;
-    QTest::newRow("screen decides") << 144 << font << 144;
-    QTest::newRow("height decides") << 96 << std::vector<PixelNeed>{{{6495, 285}, 0, 60}} << 304;
+    row("scale: width decides", ScaleThatFits(96, font).dpi(), "118");
+    row("scale: screen decides", ScaleThatFits(144, font).dpi(), "144");
+    row("scale: height decides", ScaleThatFits(96, std::vector<PixelNeed>{{{6495, 285}, 0, 60}}).dpi(), "304");
+    row("twips round trip", TwipScale(118).ToTwips(TwipScale(118).ToPixels(9270)), "9275");  // 759.6 px, 9274.6 twips
+    const ControlGeometry d = DesignGeometry();
+    row("layout: threshold", Text(LayOut({4000, 4000}, {3000, 3000}, d)),
+        "950 2500 1095 375, 0 2500 900 285, 0 0 3000 2400, 2095 2500 855 375");
+    row("layout: too narrow", Text(LayOut({3999, 4000}, {5000, 5000}, d)), Text(d));
+    row("layout: too low", Text(LayOut({4000, 3999}, {5000, 5000}, d)), Text(d));
+    row("layout: design size", Text(LayOut(kDesignInnerSize, kDesignInnerSize, d)),
+        "7220 6505 1095 375, 0 6505 7170 285, 0 0 9270 6405, 8365 6505 855 375");
+    const char* none[] = {"murvik"};
+    const char* words[] = {"murvik", "my", "chat.rep"};
+    const char* accented[] = {"murvik", "/tmp/caf\xc3\xa9 \xe6\x97\xa5.rep"};
+    row("command line: none", CommandLineText(1, none), "");
+    row("command line: words joined", CommandLineText(3, words), "my chat.rep");
+    row("command line: decoded", CommandLineText(2, accented), QString::fromUtf8("/tmp/café 日.rep"));
+    row("default path in a folder", DefaultReplayPath("/opt/murvik"), "/opt/murvik/replay.rep");
+    row("default path at the root", DefaultReplayPath("/"), "/replay.rep");
   }
-  void scaleThatFits() {
-    QFETCH(int, screen);
-    QFETCH(std::vector<PixelNeed>, needs);
-    QFETCH(int, dpi);
-    QCOMPARE(ScaleThatFits(screen, needs).dpi(), dpi);
-  }
-
-  void twipsRoundTrip() {
-    QCOMPARE(TwipScale(118).ToTwips(TwipScale(118).ToPixels(9270)), 9275);  // 759.6 pixels, 9274.6 twips
+  void plainFacts() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(value, expected);
   }
 
   // The window's own scale holds its captions and a line of the path box
@@ -145,85 +155,40 @@ class FrmMurvikTest : public QObject {
     QCOMPARE_GE(c.go->width(), c.go->sizeHint().width() / 2);
   }
 
-  // Below 4000 twips of outer width or height the layout leaves the controls
-  // where they were; exactly 4000 lays them out, from the inner size.
-  void layOut_data() {
-    QTest::addColumn<TwipSize>("outer");
-    QTest::addColumn<TwipSize>("inner");
-    QTest::addColumn<ControlGeometry>("laid_out");
-    const ControlGeometry d = DesignGeometry();
-    ControlGeometry small = d;
-    small.text1 = {0, 0, 3000, 2400};
-    small.txt_replay = {0, 2500, 900, 285};
-    small.chk_lowercase = {950, 2500, 1095, 375};
-    small.cmd_go = {2095, 2500, 855, 375};
-    QTest::newRow("threshold") << TwipSize{4000, 4000} << TwipSize{3000, 3000} << small;
-    QTest::newRow("too narrow") << TwipSize{3999, 4000} << TwipSize{5000, 5000} << d;
-    QTest::newRow("too low") << TwipSize{4000, 3999} << TwipSize{5000, 5000} << d;
-    QTest::newRow("design size") << kDesignInnerSize << kDesignInnerSize
-                                 << ControlGeometry{{7220, 6505, 1095, 375},
-                                                    {0, 6505, 7170, 285},
-                                                    {0, 0, 9270, 6405},
-                                                    {8365, 6505, 855, 375}};
-  }
-  void layOut() {
-    QFETCH(TwipSize, outer);
-    QFETCH(TwipSize, inner);
-    QFETCH(ControlGeometry, laid_out);
-    QCOMPARE(LayOut(outer, inner, DesignGeometry()), laid_out);
-  }
-
   // The window as created, at 15 twips a pixel: each row one thing a user or
   // a screen reader meets.
   void created_data() {
-    QTest::addColumn<QString>("fact");
+    QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
-    for (const auto& [fact, expected] : std::initializer_list<std::pair<const char*, QString>>{
-             {"name", "frmMurvik"},
-             {"title", "Murvik v0.1"},
-             {"icon", "16x16, 256 colours, set"},
-             {"controls in creation order", "chkLowercase txtReplay Text1 cmdGo"},
-             {"captions", "&Lowercase &Go"},
-             {"path box", QCoreApplication::applicationDirPath() + "/replay.rep"},
-             {"check box", "unchecked"},
-             {"output box", "empty, strong focus, scroll bar always"},
-             {"placeholder hints", "Ctrl+O press Go drop"},
-             {"accessible txtReplay", "Replay path, described"},
-             {"accessible Text1", "Chat, described"},
-             {"accessible txtFind", "Find in chat, described"}})
-      QTest::newRow(fact) << fact << expected;
-  }
-  void created() {
-    QFETCH(QString, fact);
     frmMurvik w(QString(), TwipScale(96));
     const Controls c(w);
     QStringList children, hints;
     for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
     for (const char* hint : {"Ctrl+O", "press Go", "drop"})
       if (c.text1->placeholderText().contains(hint)) hints << hint;
-    const QHash<QString, QString> facts = {
-        {"name", w.objectName()},
-        {"title", w.windowTitle()},
-        {"icon", QString("%1x%2, %3 colours, %4")
-                     .arg(IconImage().width())
-                     .arg(IconImage().height())
-                     .arg(IconImage().colorCount())
-                     .arg(w.windowIcon().isNull() ? "unset" : "set")},
-        {"controls in creation order", children.join(' ')},
-        {"captions", c.chk->text() + ' ' + c.go->text()},
-        {"path box", c.txt->text()},
-        {"check box", c.chk->isChecked() ? "checked" : "unchecked"},
-        {"output box", QString("%1, %2, %3")
-                           .arg(c.text1->Text().isEmpty() ? "empty" : "not empty",
-                                c.text1->focusPolicy() == Qt::StrongFocus ? "strong focus" : "other focus",
-                                c.text1->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? "scroll bar always"
-                                                                                            : "scroll bar at times")},
-        {"placeholder hints", hints.join(' ')},
-        {"accessible txtReplay", Accessible(w, "txtReplay")},
-        {"accessible Text1", Accessible(w, "Text1")},
-        {"accessible txtFind", Accessible(w, "txtFind")}};
+    QTest::newRow("name") << w.objectName() << "frmMurvik";
+    QTest::newRow("title") << w.windowTitle() << "Murvik v0.1";
+    QTest::newRow("icon")
+        << QString("%1 %2 %3").arg(w.windowIcon().isNull()).arg(IconImage().width()).arg(IconImage().colorCount())
+        << "0 16 256";
+    QTest::newRow("controls in creation order") << children.join(' ') << "chkLowercase txtReplay Text1 cmdGo";
+    QTest::newRow("captions") << c.chk->text() + ' ' + c.go->text() << "&Lowercase &Go";
+    QTest::newRow("path box") << c.txt->text() << QCoreApplication::applicationDirPath() + "/replay.rep";
+    QTest::newRow("check box") << (c.chk->isChecked() ? "checked" : "unchecked") << "unchecked";
+    QTest::newRow("output box") << c.text1->Text() << "";
+    QTest::newRow("output box focus") << QVariant(c.text1->focusPolicy()).toString()
+                                      << QVariant(Qt::StrongFocus).toString();
+    QTest::newRow("output box scroll bar")
+        << QVariant(c.text1->verticalScrollBarPolicy()).toString() << QVariant(Qt::ScrollBarAlwaysOn).toString();
+    QTest::newRow("placeholder hints") << hints.join(' ') << "Ctrl+O press Go drop";
+    for (const auto& [control, name] :
+         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}})
+      QTest::newRow(control) << Accessible(w, control) << QString(name) + ", described";
+  }
+  void created() {
+    QFETCH(QString, value);
     QFETCH(QString, expected);
-    QCOMPARE(facts.value(fact), expected);
+    QCOMPARE(value, expected);
   }
 
   void createdAtDesignGeometry() { CheckPlaced(frmMurvik(QString(), TwipScale(96)), DesignGeometry()); }
@@ -256,26 +221,6 @@ class FrmMurvikTest : public QObject {
     w->resize(outer - (w->frameGeometry().size() - w->size()));
     QTRY_COMPARE(w->frameGeometry().size(), outer);
     CheckPlaced(*w, LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), before));
-  }
-
-  // What start-up reads from the process: the arguments as one path, decoded
-  // from the locale's encoding (UTF-8 here), and the default replay's path.
-  void startUpText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    const char* none[] = {"murvik"};
-    const char* words[] = {"murvik", "my", "chat.rep"};
-    const char* accented[] = {"murvik", "/tmp/caf\xc3\xa9 \xe6\x97\xa5.rep"};
-    QTest::newRow("no arguments") << CommandLineText(1, none) << QString();
-    QTest::newRow("words joined") << CommandLineText(3, words) << "my chat.rep";
-    QTest::newRow("decoded") << CommandLineText(2, accented) << QString::fromUtf8("/tmp/café 日.rep");
-    QTest::newRow("default in a folder") << DefaultReplayPath("/opt/murvik") << "/opt/murvik/replay.rep";
-    QTest::newRow("default at the root") << DefaultReplayPath("/") << "/replay.rep";
-  }
-  void startUpText() {
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(text, expected);
   }
 
   // Go by Enter in the path box (the button by its access key below): quotes
@@ -386,15 +331,11 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(c.text1->SelectedText(), "O");
   }
 
-  // A read that takes long shows the reading panel with the share read while
-  // the box is hidden. Esc or Cancel stops it: an empty box that says so,
-  // nothing of the chat passed off as whole. Closing the window ends it at once.
-  void slowRead_data() {
-    QTest::addColumn<QString>("then");
-    for (const char* then : {"Esc", "Cancel", "close"}) QTest::newRow(then) << then;
-  }
+  // A read that takes long (a large replay read 4 KiB at a time, each with a
+  // pause) shows the reading panel with the share read while the box is
+  // hidden. Esc, then Cancel, stop it: an empty box that says so, nothing of
+  // the chat passed off as whole. Closing the window ends it at once.
   void slowRead() {
-    QFETCH(QString, then);
     ReplayWriter big(9);
     for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
     const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
@@ -404,26 +345,24 @@ class FrmMurvikTest : public QObject {
     slow.chunk_size = 4096;
     slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
     w->document().SetReadOptions(slow);
-    c.txt->setText(big_path);
-    QTest::keyClick(c.txt, Qt::Key_Return);
     auto* panel = w->findChild<QWidget*>("fraReading");
-    QTRY_VERIFY(panel->isVisible());
-    QTRY_VERIFY(w->findChild<QProgressBar*>("barReading")->value() > 0);
-    QVERIFY(c.text1->isHidden());
-    QVERIFY(w->reading());
-    if (then == "Esc") QTest::keyClick(c.txt, Qt::Key_Escape);
-    if (then == "Cancel") QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
-    if (then == "close") {
-      w->close();
-      QVERIFY(!w->isVisible());
-      QVERIFY(!w->reading());
-      return;
+    for (const char* then : {"Esc", "Cancel", "close"}) {
+      c.txt->setText(big_path);
+      QTest::keyClick(c.txt, Qt::Key_Return);
+      QTRY_VERIFY(panel->isVisible());
+      QTRY_VERIFY(w->findChild<QProgressBar*>("barReading")->value() > 0);
+      QVERIFY(c.text1->isHidden());
+      if (then == std::string("close")) break;
+      if (then == std::string("Esc")) QTest::keyClick(c.txt, Qt::Key_Escape);
+      if (then == std::string("Cancel")) QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+      QVERIFY2(!w->reading(), then);
+      QVERIFY(c.text1->isVisible());
+      QVERIFY(panel->isHidden());
+      QCOMPARE(c.text1->Text(), QString());
+      QVERIFY(c.text1->placeholderText().contains("cancelled"));
     }
+    w->close();
     QVERIFY(!w->reading());
-    QVERIFY(c.text1->isVisible());
-    QVERIFY(panel->isHidden());
-    QCOMPARE(c.text1->Text(), QString());
-    QVERIFY(c.text1->placeholderText().contains("cancelled"));
   }
 
   // The replay shown, changed on disk, is shown again at the place the view
