@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -24,7 +23,6 @@
 #include <chrono>
 #include <limits>
 
-#include "extract/extract.h"
 #include "viewer/chat_view.h"
 #include "viewer/find_box.h"
 #include "viewer/icon.h"
