@@ -24,17 +24,17 @@ int main() {
   const QString from = dir.filePath("game5000.rep");
   for (const auto step : {murvik::ReplayStep::kNext, murvik::ReplayStep::kPrevious}) {
     std::vector<double> ms;
-    murvik::ReplayBeside beside{};
+    murvik::FolderStep stepped{};
     for (int run = 0; run < 15; ++run) {
       QElapsedTimer timer;
       timer.start();
-      beside = murvik::FindReplayBeside(from, step);
+      stepped = murvik::StepThroughFolder(from, step);
       ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
     std::printf("%s of game5000.rep among %d files: %s, median %.2f ms\n",
                 step == murvik::ReplayStep::kNext ? "next" : "previous", kReplays,
-                qPrintable(QFileInfo(beside.path).fileName()), ms[ms.size() / 2]);
+                qPrintable(QFileInfo(stepped.path).fileName()), ms[ms.size() / 2]);
   }
   return 0;
 }

@@ -50,9 +50,6 @@ class ChatView : public QAbstractScrollArea {
   uint64_t caret() const { return caret_; }
   uint64_t selection_start() const { return std::min(anchor_, caret_); }
   uint64_t selection_end() const { return std::max(anchor_, caret_); }
-  // The same under the names older callers use.
-  const QString& placeholderText() const { return placeholder_; }
-  uint64_t selectionStart() const { return selection_start(); }
   // The selection as shown, each line break as LF, as Copy puts it.
   QString SelectedText() const;
   // Selects from `anchor` to `caret`, each clamped to the text, and scrolls

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
@@ -24,14 +23,11 @@
 #include <chrono>
 #include <limits>
 
-#include "extract/extract.h"
-#include "viewer/chat_read.h"
 #include "viewer/chat_view.h"
 #include "viewer/find_box.h"
 #include "viewer/icon.h"
 #include "viewer/reading_panel.h"
 #include "viewer/replay_folder.h"
-#include "viewer/replay_watch.h"
 #include "viewer/startup.h"
 
 // Off unless asked for, e.g. with QT_LOGGING_RULES="murvik.viewer.info=true".
@@ -43,21 +39,9 @@ namespace {
 
 const char kFailureText[] = "Failed to open replay";
 
-using std::chrono::milliseconds;
-// A read that ends within this long is shown at once, before the window
-// draws again, so a typical replay appears just as it did when the window
-// read it itself: no flash of the hidden box. Long enough for a replay of a
-// few megabytes; short enough that the window still answers at once.
-constexpr milliseconds kQuickRead{30};
 // At start the window is not shown yet, so it may wait for a read as long
 // as the reading panel would take to appear.
-constexpr milliseconds kQuickReadAtStart{200};
-// A read that takes longer than this shows the reading panel.
-constexpr int kPanelAfterMs = 200;
-constexpr int kTickMs = 50;
-// A game rewrites its replay in bursts: the window reads it once it has been
-// quiet this long, so once per burst, and still within a moment of the end.
-constexpr milliseconds kFollowQuietTime{500};
+constexpr std::chrono::milliseconds kQuickReadAtStart{200};
 constexpr int kNoticeMs = 4000;
 
 // The one local file a drag carries; empty when it carries anything else.
@@ -110,14 +94,10 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   lbl_notice_->setMargin(4);
   lbl_notice_->hide();
   notice_time_ = new QTimer(this);
+  notice_time_->setObjectName(QStringLiteral("tmrNotice"));
   notice_time_->setSingleShot(true);
   connect(notice_time_, &QTimer::timeout, lbl_notice_, &QWidget::hide);
-  watch_ = new ReplayWatch(kFollowQuietTime, this);
-  connect(watch_, &ReplayWatch::Changed, this, &frmMurvik::ReplayChanged);
-  connect(watch_, &ReplayWatch::Removed, this, &frmMurvik::ReplayRemoved);
-  read_ticks_ = new QTimer(this);
-  read_ticks_->setInterval(kTickMs);
-  connect(read_ticks_, &QTimer::timeout, this, &frmMurvik::ShowProgress);
+  document_ = new ReplayDocument(this);
 
   setTabOrder(txt_replay_, chk_lowercase_);
   setTabOrder(chk_lowercase_, cmd_go_);
@@ -127,6 +107,22 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   connect(cmd_go_, &QPushButton::clicked, this, &frmMurvik::Go);
   connect(txt_replay_, &QLineEdit::returnPressed, this, &frmMurvik::Go);
   connect(chk_lowercase_, &QCheckBox::clicked, this, &frmMurvik::Lowercase);
+  BindKeys();
+  ConnectDocument();
+
+  scale_ = scale ? *scale : FittingScale();
+  const QSize inner = scale_.ToPixels(kDesignInnerSize);
+  qCInfo(lcViewer, "scale: %d dpi, %.2f twips a pixel; design inner size %d x %d px", scale_.dpi(),
+         scale_.TwipsPerPixel(), inner.width(), inner.height());
+  resize(inner);
+  Place();
+
+  Load(command_line);
+}
+
+frmMurvik::~frmMurvik() = default;
+
+void frmMurvik::BindKeys() {
   new QShortcut(QKeySequence::Find, this, this, &frmMurvik::Find);
   cancel_key_ = new QShortcut(Qt::Key_Escape, this, this, &frmMurvik::Cancel);
   cancel_key_->setEnabled(false);  // only while reading, so that it takes Esc from nobody else
@@ -146,18 +142,22 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   // Some platforms bind no key to Quit; Ctrl+Q closes the window everywhere.
   auto* quit = new QShortcut(QKeySequence::Quit, this, this, &QWidget::close);
   if (!quit->keys().contains(QKeySequence(Qt::CTRL | Qt::Key_Q))) quit->setKeys(quit->keys() << (Qt::CTRL | Qt::Key_Q));
-
-  scale_ = scale ? *scale : FittingScale();
-  const QSize inner = scale_.ToPixels(kDesignInnerSize);
-  qCInfo(lcViewer, "scale: %d dpi, %.2f twips a pixel; design inner size %d x %d px", scale_.dpi(),
-         scale_.TwipsPerPixel(), inner.width(), inner.height());
-  resize(inner);
-  Place();
-
-  Load(command_line);
 }
 
-frmMurvik::~frmMurvik() = default;
+void frmMurvik::ConnectDocument() {
+  document_->SetViewPlace([this]() -> std::optional<ViewPlace> {
+    // A replay read again while its first read is still going is shown as Go shows it.
+    if (!text1_->isVisible()) return std::nullopt;
+    return ViewPlace{text1_->AtEnd(), text1_->top_line()};
+  });
+  connect(document_, &ReplayDocument::Started, this, &frmMurvik::ShowStarted);
+  connect(document_, &ReplayDocument::Progress, this, &frmMurvik::ShowProgress);
+  connect(document_, &ReplayDocument::Loaded, this, &frmMurvik::ShowLoaded);
+  connect(document_, &ReplayDocument::Failed, this, &frmMurvik::ShowFailed);
+  connect(document_, &ReplayDocument::Cancelled, this, &frmMurvik::ShowCancelled);
+  connect(document_, &ReplayDocument::Removed, this,
+          [this] { ShowNotice(tr("The replay was removed; this is its chat as last read."), true); });
+}
 
 TwipScale frmMurvik::FittingScale() const {
   const ControlGeometry design = DesignGeometry();
@@ -181,7 +181,7 @@ void frmMurvik::Load(const QString& command_line) {
   if (command_line.isEmpty()) return;
   txt_replay_->setText(command_line);
   Go();
-  if (read_ && read_->WaitFor(kQuickReadAtStart)) ShowRead();
+  document_->WaitFor(kQuickReadAtStart);
 }
 
 QString frmMurvik::PathBoxPath() const { return QString(txt_replay_->text()).remove(QLatin1Char('"')); }
@@ -189,73 +189,67 @@ QString frmMurvik::PathBoxPath() const { return QString(txt_replay_->text()).rem
 void frmMurvik::Go() {
   const QString path = PathBoxPath();
   txt_replay_->setText(path);
-  Read(path, false);
+  document_->Open(path);
 }
 
-void frmMurvik::Read(const QString& path, bool again) {
+void frmMurvik::ShowStarted(bool again) {
   EndReading();
-  // Read again while its first read was still going, a replay is shown as Go shows it.
-  read_again_ = again && text1_->isVisible();
-  was_at_end_ = text1_->AtEnd();
-  was_top_line_ = text1_->top_line();
   if (!again) {
     lbl_notice_->hide();
     text1_->SetChat(nullptr);
     text1_->hide();
-    // Followed from now on: a change during the read is read again after it.
-    watch_->Watch(path);
   }
-  const uint64_t serial = ++reads_started_;
-  read_ = std::make_unique<ChatRead>(QFile::encodeName(path).toStdString(), read_options_, this, [this, serial] {
-    if (read_ && serial == reads_started_) ShowRead();
-  });
-  read_path_ = path;
-  read_time_.start();
-  read_ticks_->start();
   cancel_key_->setEnabled(true);
-  if (read_->WaitFor(kQuickRead)) ShowRead();
 }
 
-void frmMurvik::ShowRead() {
-  ChatRead::Outcome outcome = read_->Take();
+void frmMurvik::ShowLoaded(std::shared_ptr<const ChatLines> chat, std::optional<ViewPlace> restore) {
   EndReading();
   text1_->SetPlaceholderText(tr("This replay holds no chat."));
-  if (outcome.status.ok()) {
-    text1_->SetChat(std::move(outcome.chat));
-  } else {
-    qCInfo(lcViewer, "%s: %s", qUtf8Printable(read_path_), outcome.status.reason().c_str());
-    text1_->SetText(kFailureText);
-  }
-  // The text agrees with the check box from the start.
-  text1_->SetLetterCase(chk_lowercase_->isChecked() ? LetterCase::kLower : LetterCase::kAsIs);
-  text1_->show();
-  if (!outcome.status.ok()) {
-    watch_->Stop();
-  } else if (read_again_) {
+  text1_->SetChat(std::move(chat));
+  ShowInLetterCase();
+  if (restore) {
     // The same replay, grown or rewritten: the view stays where it was.
     lbl_notice_->hide();
-    text1_->ScrollToLine(was_at_end_ ? std::numeric_limits<size_t>::max() : was_top_line_);
+    text1_->ScrollToLine(restore->at_end ? std::numeric_limits<size_t>::max() : restore->top_line);
   }
   if (find_box_->isVisible()) find_box_->Search();
 }
 
-void frmMurvik::ReplayChanged() { Read(watch_->path(), true); }
+void frmMurvik::ShowFailed(const QString& reason) {
+  EndReading();
+  qCInfo(lcViewer, "%s: %s", qUtf8Printable(document_->path()), qUtf8Printable(reason));
+  text1_->SetPlaceholderText(tr("This replay holds no chat."));
+  text1_->SetText(kFailureText);
+  ShowInLetterCase();
+  if (find_box_->isVisible()) find_box_->Search();
+}
 
-void frmMurvik::ReplayRemoved() { ShowNotice(tr("The replay was removed; this is its chat as last read."), true); }
+void frmMurvik::ShowInLetterCase() {
+  // The text agrees with the check box from the start.
+  text1_->SetLetterCase(chk_lowercase_->isChecked() ? LetterCase::kLower : LetterCase::kAsIs);
+  text1_->show();
+}
+
+void frmMurvik::ShowCancelled() {
+  EndReading();
+  text1_->SetPlaceholderText(tr("Reading the replay was cancelled; its chat is not shown. Press Go to read it again."));
+  text1_->SetChat(nullptr);
+  text1_->show();
+}
 
 void frmMurvik::Step(ReplayStep step) {
-  const ReplayBeside beside = FindReplayBeside(PathBoxPath(), step);
-  switch (beside.outcome) {
-    case ReplayBeside::kFound:
-      txt_replay_->setText(beside.path);
+  const FolderStep stepped = StepThroughFolder(PathBoxPath(), step);
+  switch (stepped.outcome) {
+    case FolderStep::kFound:
+      txt_replay_->setText(stepped.path);
       return Go();
-    case ReplayBeside::kAtFirst:
+    case FolderStep::kAtFirst:
       return ShowNotice(tr("This is the first replay in its folder."));
-    case ReplayBeside::kAtLast:
+    case FolderStep::kAtLast:
       return ShowNotice(tr("This is the last replay in its folder."));
-    case ReplayBeside::kNoReplays:
+    case FolderStep::kNoReplays:
       return ShowNotice(tr("Its folder holds no replays."));
-    case ReplayBeside::kNoFolder:
+    case FolderStep::kNoFolder:
       return ShowNotice(tr("Its folder is gone."));
   }
 }
@@ -278,29 +272,17 @@ void frmMurvik::PlaceNotice() {
   lbl_notice_->move(inside.right() + 1 - lbl_notice_->width() - 4, inside.top() + 4);
 }
 
-void frmMurvik::SetFollowQuietTime(std::chrono::milliseconds quiet) { watch_->SetQuietTime(quiet); }
+void frmMurvik::Cancel() { document_->Cancel(); }
 
-void frmMurvik::Cancel() {
-  if (!read_) return;
-  EndReading();
-  watch_->Stop();
-  text1_->SetPlaceholderText(tr("Reading the replay was cancelled; its chat is not shown. Press Go to read it again."));
-  text1_->SetChat(nullptr);
-  text1_->show();
-}
-
-void frmMurvik::ShowProgress() {
-  if (!read_ || read_time_.elapsed() < kPanelAfterMs) return;
+void frmMurvik::ShowProgress(double share) {
   if (reading_panel_->isHidden()) {
     text1_->hide();  // a replay read again keeps its box until now
-    reading_panel_->Start(read_path_);
+    reading_panel_->Start(document_->path());
   }
-  reading_panel_->SetShare(read_->Share());
+  reading_panel_->SetShare(share);
 }
 
 void frmMurvik::EndReading() {
-  read_.reset();
-  read_ticks_->stop();
   cancel_key_->setEnabled(false);
   const bool had_focus = reading_panel_->isAncestorOf(QApplication::focusWidget());
   reading_panel_->hide();
@@ -342,8 +324,8 @@ void frmMurvik::resizeEvent(QResizeEvent* event) {
 }
 
 void frmMurvik::closeEvent(QCloseEvent* event) {
-  // A read going on is dropped, not waited for.
-  read_.reset();
+  // A read going on is dropped, not waited for, and nothing is followed any more.
+  document_->Close();
   QWidget::closeEvent(event);
 }
 

@@ -1,18 +1,18 @@
 // frmMurvik, the program's one window: a path box, a Go button, a Lowercase
-// check box, and the output box that shows a replay's chat.
+// check box, and the output box that shows a replay's chat. The replay
+// itself, read and followed on disk, is the window's ReplayDocument; the
+// window builds the controls and connects them to it.
 #ifndef MURVIK_VIEWER_FRM_MURVIK_H_
 #define MURVIK_VIEWER_FRM_MURVIK_H_
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
-#include <chrono>
-#include <cstdint>
 #include <memory>
 #include <optional>
 
-#include "extract/extract.h"
+#include "viewer/chat_lines.h"
 #include "viewer/layout.h"
+#include "viewer/replay_document.h"
 #include "viewer/twips.h"
 
 class QCheckBox;
@@ -24,11 +24,9 @@ class QTimer;
 
 namespace murvik {
 
-class ChatRead;
 class ChatView;
 class FindBox;
 class ReadingPanel;
-class ReplayWatch;
 enum class ReplayStep;
 
 class frmMurvik : public QWidget {
@@ -50,14 +48,11 @@ class frmMurvik : public QWidget {
   TwipScale scale() const { return scale_; }
   // The controls' geometry in twips, as last laid out.
   const ControlGeometry& geometry_twips() const { return geometry_; }
-  // How the window's reads go from now on; tests and benchmarks shape them
-  // (chunk sizes, a slowed read). The window sets on_sent itself.
-  void SetReadOptions(ExtractOptions options) { read_options_ = std::move(options); }
-  // How long a replay followed on disk must be quiet after a change before
-  // it is read again.
-  void SetFollowQuietTime(std::chrono::milliseconds quiet);
+  // The replay shown, read and followed; tests and benchmarks shape its
+  // reads (chunk sizes, a slowed read, the quiet time before a change is read).
+  ReplayDocument& document() { return *document_; }
   // Whether a replay is being read.
-  bool Reading() const { return read_ != nullptr; }
+  bool reading() const { return document_->reading(); }
 
  public slots:
   // Starts reading the replay named in the path box, on a thread of its
@@ -88,21 +83,27 @@ class frmMurvik : public QWidget {
   void Load(const QString& command_line);
   // The path box's text with every double quote removed: the path Go opens.
   QString PathBoxPath() const;
-  // Reads `path`; `again` for the replay shown, read again after it changed
-  // on disk: the box stays as it is until the new chat replaces it, at the
-  // same place, unless the read takes long.
-  void Read(const QString& path, bool again);
-  // The replay followed on disk was removed, or has changed.
-  void ReplayRemoved();
-  void ReplayChanged();
+  // Connects the document's signals to the controls.
+  void ConnectDocument();
+  // Binds every key the window answers.
+  void BindKeys();
+  // A read has begun; `again` for the replay shown, read again after it
+  // changed on disk: the box stays as it is until the new chat replaces it,
+  // at the same place, unless the read takes long.
+  void ShowStarted(bool again);
+  // What became of a read: its chat, its failure, its cancelling.
+  void ShowLoaded(std::shared_ptr<const ChatLines> chat, std::optional<ViewPlace> restore);
+  void ShowFailed(const QString& reason);
+  void ShowCancelled();
+  // Shows the box's text, whatever it holds now, in the check box's letter case.
+  void ShowInLetterCase();
   // Shows `text` over the output box's top-right corner: for a few seconds,
   // or until the next read when `lasting`.
   void ShowNotice(const QString& text, bool lasting = false);
   void PlaceNotice();
-  // Shows the outcome of the read that has just ended.
-  void ShowRead();
-  // After each tick of a read: the reading panel once the read takes long.
-  void ShowProgress();
+  // The reading panel in the box's place, with the share read.
+  void ShowProgress(double share);
+  // Hides the reading panel; the focus it held goes to the path box.
   void EndReading();
   // Moves every control to its place in `geometry_`.
   void Place();
@@ -114,18 +115,9 @@ class frmMurvik : public QWidget {
   FindBox* find_box_;
   ReadingPanel* reading_panel_;
   QShortcut* cancel_key_;
-  QTimer* read_ticks_;
-  ExtractOptions read_options_;
-  std::unique_ptr<ChatRead> read_;  // the read going on, if any
-  uint64_t reads_started_ = 0;
-  QString read_path_;
-  bool read_again_ = false;  // the read is of the replay shown, changed on disk
-  bool was_at_end_ = false;  // where the view stood when it began
-  size_t was_top_line_ = 0;
-  ReplayWatch* watch_;
   QLabel* lbl_notice_;
   QTimer* notice_time_;
-  QElapsedTimer read_time_;
+  ReplayDocument* document_;
   TwipScale scale_;
   ControlGeometry geometry_;
 };

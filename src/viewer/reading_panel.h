@@ -14,6 +14,8 @@ class QPushButton;
 namespace murvik {
 
 class ReadingPanel : public QFrame {
+  Q_OBJECT
+
  public:
   // A hidden panel; `on_cancel` runs when Cancel is clicked.
   ReadingPanel(QWidget* parent, std::function<void()> on_cancel);

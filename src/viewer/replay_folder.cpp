@@ -38,15 +38,15 @@ bool ListReplays(const QString& folder, QStringList& names) {
 
 }  // namespace
 
-ReplayBeside FindReplayBeside(const QString& path, ReplayStep step) {
+FolderStep StepThroughFolder(const QString& path, ReplayStep step) {
   // The path's own form is kept: the replay found gets the same folder part,
   // relative or not, so that the path box shows it as it would a typed path.
   const qsizetype cut = path.lastIndexOf(QLatin1Char('/')) + 1;
   const QString prefix = path.left(cut), name = path.mid(cut);
   const QString folder = prefix.isEmpty() ? QStringLiteral(".") : prefix;
   QStringList names;
-  if (!ListReplays(folder, names)) return {ReplayBeside::kNoFolder, {}};
-  if (names.isEmpty()) return {ReplayBeside::kNoReplays, {}};
+  if (!ListReplays(folder, names)) return {FolderStep::kNoFolder, {}};
+  if (names.isEmpty()) return {FolderStep::kNoReplays, {}};
 
   // The user's language orders the names, as in their file manager. The C
   // locale's collator compares code points and ignores the numeric mode, so
@@ -82,8 +82,8 @@ ReplayBeside FindReplayBeside(const QString& path, ReplayStep step) {
   }
   const bool back = step == ReplayStep::kPrevious || step == ReplayStep::kFirst;
   // Asked for the first or the last while already there, as at either end, nothing moves.
-  if (!best || *best == name) return {back ? ReplayBeside::kAtFirst : ReplayBeside::kAtLast, {}};
-  return {ReplayBeside::kFound, prefix + *best};
+  if (!best || *best == name) return {back ? FolderStep::kAtFirst : FolderStep::kAtLast, {}};
+  return {FolderStep::kFound, prefix + *best};
 }
 
 }  // namespace murvik

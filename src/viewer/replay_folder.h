@@ -10,7 +10,8 @@ namespace murvik {
 
 enum class ReplayStep { kNext, kPrevious, kFirst, kLast };
 
-struct ReplayBeside {
+// Where a step through the folder led.
+struct FolderStep {
   enum Outcome {
     kFound,      // `path` names the replay stepped to
     kAtFirst,    // nothing before: the replay is the first of its folder
@@ -24,7 +25,7 @@ struct ReplayBeside {
 
 // The replay `step` leads to from `path` among the regular files named *.rep
 // (any case) in its folder; `path` itself need not exist or be a replay.
-ReplayBeside FindReplayBeside(const QString& path, ReplayStep step);
+FolderStep StepThroughFolder(const QString& path, ReplayStep step);
 
 }  // namespace murvik
 

@@ -15,7 +15,7 @@ bool ReplayWatch::Snapshot::operator==(const Snapshot& o) const {
 ReplayWatch::ReplayWatch(std::chrono::milliseconds quiet, QObject* parent) : QObject(parent) {
   quiet_.setSingleShot(true);
   quiet_.setInterval(quiet);
-  connect(&quiet_, &QTimer::timeout, this, &ReplayWatch::Quiet);
+  connect(&quiet_, &QTimer::timeout, this, &ReplayWatch::QuietTimeOver);
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& p) {
     if (p == path_) Check(true);
   });
@@ -28,7 +28,7 @@ void ReplayWatch::Watch(const QString& path) {
   Stop();
   path_ = path;
   folder_ = QFileInfo(path).absolutePath();
-  last_ = Take();
+  last_ = SnapshotNow();
   Rewatch(last_);
 }
 
@@ -41,7 +41,7 @@ void ReplayWatch::Stop() {
   watched_ = 0;
 }
 
-ReplayWatch::Snapshot ReplayWatch::Take() const {
+ReplayWatch::Snapshot ReplayWatch::SnapshotNow() const {
   Snapshot s;
   struct stat st;
   // Only a regular file can be read as a replay; anything else counts as gone.
@@ -64,7 +64,7 @@ void ReplayWatch::Rewatch(const Snapshot& now) {
 }
 
 void ReplayWatch::Check(bool from_file) {
-  const Snapshot now = Take();
+  const Snapshot now = SnapshotNow();
   if (!now.exists) {
     quiet_.stop();
     if (last_.exists) {
@@ -81,8 +81,8 @@ void ReplayWatch::Check(bool from_file) {
   quiet_.start();  // (re)started by every write of a burst
 }
 
-void ReplayWatch::Quiet() {
-  const Snapshot now = Take();
+void ReplayWatch::QuietTimeOver() {
+  const Snapshot now = SnapshotNow();
   if (!(now == last_)) {
     // Changed since the last event, which may still be on its way: wait again.
     Check(false);

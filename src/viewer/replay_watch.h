@@ -47,11 +47,11 @@ class ReplayWatch : public QObject {
     bool operator==(const Snapshot& o) const;
   };
   // The file that bears the path now; a missing or irregular one does not exist.
-  Snapshot Take() const;
+  Snapshot SnapshotNow() const;
   // Looks at the file after an event; `from_file` when the event was the file's own.
   void Check(bool from_file);
   // The quiet time has passed since the last change: reports it, unless the file moved again.
-  void Quiet();
+  void QuietTimeOver();
   // Watches the folder, and the file that now bears the path.
   void Rewatch(const Snapshot& now);
 

@@ -45,15 +45,15 @@ class FollowTest : public QObject {
   }
 
   void steps() {
-    Step("game9.rep", ReplayStep::kNext, ReplayBeside::kFound, "game10.rep");   // numbers by value
-    Step("game10.rep", ReplayStep::kNext, ReplayBeside::kFound, "Game11.REP");  // extension in upper case
-    Step("Game9.rep", ReplayStep::kNext, ReplayBeside::kFound, "game9.rep");    // equal but for case
-    Step("replay.rep", ReplayStep::kNext, ReplayBeside::kAtLast, "");           // folder, links and other files skipped
-    Step("game2.Rep", ReplayStep::kPrevious, ReplayBeside::kAtFirst, "");
-    Step("game10.rep", ReplayStep::kFirst, ReplayBeside::kFound, "game2.Rep");
-    Step("game9.rep", ReplayStep::kLast, ReplayBeside::kFound, "replay.rep");
-    Step("game5.rep", ReplayStep::kNext, ReplayBeside::kFound, "Game9.rep");  // from a replay since removed
-    Step(dir_.filePath("gone/game9.rep"), ReplayStep::kNext, ReplayBeside::kNoFolder, "");
+    Step("game9.rep", ReplayStep::kNext, FolderStep::kFound, "game10.rep");   // numbers by value
+    Step("game10.rep", ReplayStep::kNext, FolderStep::kFound, "Game11.REP");  // extension in upper case
+    Step("Game9.rep", ReplayStep::kNext, FolderStep::kFound, "game9.rep");    // equal but for case
+    Step("replay.rep", ReplayStep::kNext, FolderStep::kAtLast, "");           // folder, links and other files skipped
+    Step("game2.Rep", ReplayStep::kPrevious, FolderStep::kAtFirst, "");
+    Step("game10.rep", ReplayStep::kFirst, FolderStep::kFound, "game2.Rep");
+    Step("game9.rep", ReplayStep::kLast, FolderStep::kFound, "replay.rep");
+    Step("game5.rep", ReplayStep::kNext, FolderStep::kFound, "Game9.rep");  // from a replay since removed
+    Step(dir_.filePath("gone/game9.rep"), ReplayStep::kNext, FolderStep::kNoFolder, "");
   }
 
   // One signal for each change, in a row: the file renamed over the path is
@@ -90,9 +90,9 @@ class FollowTest : public QObject {
   }
 
  private:
-  void Step(const QString& from, ReplayStep step, ReplayBeside::Outcome outcome, const QString& to) {
-    const ReplayBeside beside = FindReplayBeside(from, step);
-    QVERIFY2(beside.outcome == outcome && beside.path == to, qPrintable(from + " to " + beside.path));
+  void Step(const QString& from, ReplayStep step, FolderStep::Outcome outcome, const QString& to) {
+    const FolderStep stepped = StepThroughFolder(from, step);
+    QVERIFY2(stepped.outcome == outcome && stepped.path == to, qPrintable(from + " to " + stepped.path));
   }
   // Waits for a signal of `spy`, and then for the quiet time: it must be the only one since the last.
   void ExpectOne(QSignalSpy* spy, const char* what) {

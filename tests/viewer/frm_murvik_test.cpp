@@ -1,18 +1,14 @@
 // The window as a user meets it, on Qt's offscreen platform: controls found
 // by name, driven with QTest, checked by where they stand and what they hold;
-// and the plain geometry under it.
+// and the plain geometry and start-up text under it. Reading and following a
+// replay are the document's, tested in replay_document_test.cpp; the window's
+// part is showing what the document tells.
 #include "viewer/frm_murvik.h"
-
-#include <sys/stat.h>
 
 #include <QtTest>
 #include <QtWidgets>
-#include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 
-#include "extract/extract.h"
 #include "replay_writer.h"
 #include "viewer/chat_view.h"
 #include "viewer/icon.h"
@@ -26,8 +22,8 @@ const QString kFailure = QStringLiteral("Failed to open replay");
 // The chat of the replay initTestCase writes, as the window builds it.
 const QString kChat = QStringLiteral("GL HF\r\nGO MID, NOT TOP\r\nBYE");
 
-QString Write(const QString& path, ReplayWriter& w) {
-  std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary) << w.Take();
+QString Write(const QString& path, const std::string& bytes, std::ios::openmode mode = std::ios::out) {
+  std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary | mode) << bytes;
   return path;
 }
 
@@ -45,15 +41,23 @@ struct Controls {
 };
 
 // Waits until the window's read, if any, has ended.
-void Settle(const frmMurvik& w) { QTRY_VERIFY(!w.Reading()); }
+void Settle(const frmMurvik& w) { QTRY_VERIFY(!w.reading()); }
 
 // A window shown and active, at 15 twips a pixel unless told otherwise.
-std::unique_ptr<frmMurvik> Shown(const QString& command_line = {}, TwipScale scale = TwipScale(96)) {
+std::unique_ptr<frmMurvik> ShownWindow(const QString& command_line = {}, TwipScale scale = TwipScale(96)) {
   auto w = std::make_unique<frmMurvik>(command_line, scale);
   Settle(*w);
   w->show();
   if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
   return w;
+}
+
+// A geometry as text: the check box, path box, output box and button.
+QString Text(const ControlGeometry& g) {
+  QStringList rects;
+  for (const TwipRect& r : {g.chk_lowercase, g.txt_replay, g.text1, g.cmd_go})
+    rects << QString("%1 %2 %3 %4").arg(r.left).arg(r.top).arg(r.width).arg(r.height);
+  return rects.join(", ");
 }
 
 // Checks that the window holds each control at `g` and placed it there.
@@ -63,7 +67,13 @@ void CheckPlaced(const frmMurvik& w, const ControlGeometry& g) {
   QCOMPARE(
       QList<QRect>({c.chk->geometry(), c.txt->geometry(), c.text1->geometry(), c.go->geometry()}),
       QList<QRect>({s.ToPixels(g.chk_lowercase), s.ToPixels(g.txt_replay), s.ToPixels(g.text1), s.ToPixels(g.cmd_go)}));
-  QVERIFY(w.geometry_twips() == g);  // a few twips can round to the same pixel
+  QCOMPARE(Text(w.geometry_twips()), Text(g));  // a few twips can round to the same pixel
+}
+
+// What a screen reader reads of a control: its name, and whether it is described.
+QString Accessible(const QWidget& w, const char* control) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.findChild<QWidget*>(control));
+  return a->text(QAccessible::Name) + (a->text(QAccessible::Description).isEmpty() ? "" : ", described");
 }
 
 }  // namespace
@@ -78,134 +88,205 @@ class FrmMurvikTest : public QObject {
   void initTestCase() {
     ReplayWriter chat(7), quiet(3);
     chat.Noise(5).Say("GL HF").Noise(3).Start().Type("GO MID, NOT TIP").Erase().Erase().Type("OP").End();
-    chat_path_ = Write(dir_.filePath("my chat.rep"), chat.Noise(2).Start().Type("BYE"));
-    quiet_path_ = Write(dir_.filePath("quiet.rep"), quiet.Noise(20).Type("KEYS OUTSIDE A MESSAGE"));
+    chat_path_ = Write(dir_.filePath("my chat.rep"), chat.Noise(2).Start().Type("BYE").Take());
+    quiet_path_ = Write(dir_.filePath("quiet.rep"), quiet.Noise(20).Type("KEYS OUTSIDE A MESSAGE").Take());
   }
 
-  // Twips to the nearest pixel and back. The window's scale is the smallest,
-  // from the screen's up, at which each design size holds what the font needs:
-  // the captions and a line of the path box whole. With Qt's default font
-  // (89 pixels in 1095 twips take 117.04 pixels an inch), and in a window.
-  void scaleFitsTheFont() {
-    QCOMPARE(TwipScale(118).ToTwips(TwipScale(118).ToPixels(9270)), 9275);  // 759.6 pixels, 9274.6 twips
+  void cleanup() { qApp->setStyleSheet(QString()); }
+
+  // The plain functions under the window, each row a value worked out
+  // against what it must be. The scale is the smallest, from the screen's up,
+  // at which each design size holds what the font needs: with Qt's default
+  // font 89 pixels in 1095 twips take 117.04 pixels an inch; a need in height
+  // counts as one in width does. Below 4000 twips of outer width or height
+  // the layout leaves the controls where they were; exactly 4000 lays them
+  // out, from the inner size. Start-up takes the arguments as one path,
+  // decoded from the locale's encoding (UTF-8 here).
+  void plainFacts_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* name, const auto& value, const QString& expected) {
+      QTest::newRow(name) << QVariant(value).toString() << expected;
+    };
     const std::vector<PixelNeed> font = {{{1095, 375}, 89, 20}, {{6495, 285}, 0, 22}, {{855, 375}, 31, 22}};
-    QCOMPARE(ScaleThatFits(96, font).dpi(), 118);
-    QCOMPARE(ScaleThatFits(144, font).dpi(), 144);
+    row("scale: width decides", ScaleThatFits(96, font).dpi(), "118");
+    row("scale: screen decides", ScaleThatFits(144, font).dpi(), "144");
+    row("scale: height decides", ScaleThatFits(96, std::vector<PixelNeed>{{{6495, 285}, 0, 60}}).dpi(), "304");
+    row("twips round trip", TwipScale(118).ToTwips(TwipScale(118).ToPixels(9270)), "9275");  // 759.6 px, 9274.6 twips
+    const ControlGeometry d = DesignGeometry();
+    row("layout: threshold", Text(LayOut({4000, 4000}, {3000, 3000}, d)),
+        "950 2500 1095 375, 0 2500 900 285, 0 0 3000 2400, 2095 2500 855 375");
+    row("layout: too narrow", Text(LayOut({3999, 4000}, {5000, 5000}, d)), Text(d));
+    row("layout: too low", Text(LayOut({4000, 3999}, {5000, 5000}, d)), Text(d));
+    row("layout: design size", Text(LayOut(kDesignInnerSize, kDesignInnerSize, d)),
+        "7220 6505 1095 375, 0 6505 7170 285, 0 0 9270 6405, 8365 6505 855 375");
+    const char* none[] = {"murvik"};
+    const char* words[] = {"murvik", "my", "chat.rep"};
+    const char* accented[] = {"murvik", "/tmp/caf\xc3\xa9 \xe6\x97\xa5.rep"};
+    row("command line: none", CommandLineText(1, none), "");
+    row("command line: words joined", CommandLineText(3, words), "my chat.rep");
+    row("command line: decoded", CommandLineText(2, accented), QString::fromUtf8("/tmp/café 日.rep"));
+    row("default path in a folder", DefaultReplayPath("/opt/murvik"), "/opt/murvik/replay.rep");
+    row("default path at the root", DefaultReplayPath("/"), "/replay.rep");
+  }
+  void plainFacts() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(value, expected);
+  }
+
+  // The window's own scale holds its captions and a line of the path box
+  // whole, also when the style makes the path box tall.
+  void windowFitsItsControls_data() {
+    QTest::addColumn<QString>("style");
+    QTest::newRow("default") << QString();
+    QTest::newRow("tall path box") << "QLineEdit { padding: 12px; }";
+  }
+  void windowFitsItsControls() {
+    QFETCH(QString, style);
+    qApp->setStyleSheet(style);
     frmMurvik w;
     const Controls c(w);
-    QVERIFY(w.scale().dpi() >= w.logicalDpiY() && w.size() == w.scale().ToPixels(kDesignInnerSize));
-    QVERIFY(c.chk->width() >= c.chk->sizeHint().width() && c.chk->height() >= c.chk->sizeHint().height() &&
-            c.txt->height() >= c.txt->sizeHint().height() && c.go->width() >= c.go->sizeHint().width() / 2);
+    QCOMPARE_GE(w.scale().dpi(), w.logicalDpiY());
+    QCOMPARE(w.size(), w.scale().ToPixels(kDesignInnerSize));
+    QCOMPARE_GE(c.chk->width(), c.chk->sizeHint().width());
+    QCOMPARE_GE(c.chk->height(), c.chk->sizeHint().height());
+    QCOMPARE_GE(c.txt->height(), c.txt->sizeHint().height());
+    QCOMPARE_GE(c.go->width(), c.go->sizeHint().width() / 2);
   }
 
-  // As created, at 15 twips a pixel: names in creation order, captions, icon,
-  // the output box's ways, the default path, the names and descriptions a
-  // screen reader reads, and the design geometry. Then
-  // first shown: the worked layout, the focus in the path box, Tab in
-  // tab-index order and out of the output box.
-  void createdThenFirstShown() {
+  // The window as created, at 15 twips a pixel: each row one thing a user or
+  // a screen reader meets.
+  void created_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
     frmMurvik w(QString(), TwipScale(96));
-    QCOMPARE(w.objectName() + ' ' + w.windowTitle(), "frmMurvik Murvik v0.1");
-    QVERIFY(!w.windowIcon().isNull() && IconImage().size() == QSize(16, 16) && IconImage().colorCount() == 256);
-    const Controls c(w);                                                           // found by name
-    QCOMPARE(w.children().mid(0, 4), QObjectList({c.chk, c.txt, c.text1, c.go}));  // in creation order
-    QCOMPARE(c.chk->text() + c.go->text(), "&Lowercase&Go");
-    QCOMPARE(c.txt->text(), QCoreApplication::applicationDirPath() + "/replay.rep");
-    QCOMPARE(DefaultReplayPath("/"), "/replay.rep");  // one separator, also after the root
-    QVERIFY(!c.chk->isChecked() && c.text1->Text().isEmpty());
-    QVERIFY(c.text1->focusPolicy() == Qt::StrongFocus && c.text1->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn);
-    for (const char* hint : {"Ctrl+O", "press Go", "drop"}) QVERIFY(c.text1->placeholderText().contains(hint));
+    const Controls c(w);
+    QStringList children, hints;
+    for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
+    for (const char* hint : {"Ctrl+O", "press Go", "drop"})
+      if (c.text1->placeholder_text().contains(hint)) hints << hint;
+    QTest::newRow("name") << w.objectName() << "frmMurvik";
+    QTest::newRow("title") << w.windowTitle() << "Murvik v0.1";
+    QTest::newRow("icon")
+        << QString("%1 %2 %3").arg(w.windowIcon().isNull()).arg(IconImage().width()).arg(IconImage().colorCount())
+        << "0 16 256";
+    QTest::newRow("controls in creation order") << children.join(' ') << "chkLowercase txtReplay Text1 cmdGo";
+    QTest::newRow("captions") << c.chk->text() + ' ' + c.go->text() << "&Lowercase &Go";
+    QTest::newRow("path box") << c.txt->text() << QCoreApplication::applicationDirPath() + "/replay.rep";
+    QTest::newRow("check box") << (c.chk->isChecked() ? "checked" : "unchecked") << "unchecked";
+    QTest::newRow("output box") << c.text1->Text() << "";
+    QTest::newRow("output box focus") << QVariant(c.text1->focusPolicy()).toString()
+                                      << QVariant(Qt::StrongFocus).toString();
+    QTest::newRow("output box scroll bar")
+        << QVariant(c.text1->verticalScrollBarPolicy()).toString() << QVariant(Qt::ScrollBarAlwaysOn).toString();
+    QTest::newRow("placeholder hints") << hints.join(' ') << "Ctrl+O press Go drop";
     for (const auto& [control, name] :
-         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}}) {
-      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.findChild<QWidget*>(control));
-      QVERIFY(a->text(QAccessible::Name) == name && !a->text(QAccessible::Description).isEmpty());
-    }
-    CheckPlaced(w, {{6600, 6600, 1095, 375}, {0, 6600, 6495, 285}, {0, 0, 9255, 6495}, {8160, 6600, 855, 375}});
+         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}})
+      QTest::newRow(control) << Accessible(w, control) << QString(name) + ", described";
+  }
+  void created() {
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(value, expected);
+  }
 
-    auto shown = Shown();
-    CheckPlaced(*shown, {{7220, 6505, 1095, 375}, {0, 6505, 7170, 285}, {0, 0, 9270, 6405}, {8365, 6505, 855, 375}});
-    const Controls s(*shown);
-    QCOMPARE(QApplication::focusWidget(), s.txt);
-    for (QWidget* next : std::initializer_list<QWidget*>{s.chk, s.go, s.text1, s.txt}) {
+  void createdAtDesignGeometry() { CheckPlaced(frmMurvik(QString(), TwipScale(96)), DesignGeometry()); }
+
+  // First shown: laid out for its size, the focus in the path box, Tab in
+  // tab-index order and out of the output box.
+  void firstShown() {
+    auto w = ShownWindow();
+    const TwipSize inner = w->scale().ToTwips(w->size());
+    CheckPlaced(*w, LayOut(w->scale().ToTwips(w->frameGeometry().size()), inner, DesignGeometry()));
+    QCOMPARE(QApplication::focusWidget()->objectName(), "txtReplay");
+    for (const char* next : {"chkLowercase", "cmdGo", "Text1", "txtReplay"}) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-      QCOMPARE(QApplication::focusWidget(), next);
+      QCOMPARE(QApplication::focusWidget()->objectName(), next);
     }
   }
 
-  // Go by Enter in the path box (the button by its access key below): quotes removed and
-  // written back, the output box hidden once and shown again with the chat
-  // (CR LF kept, a line on screen for each) or the failure text, in lower
-  // case when the check box is checked. No read may block: the test's time
-  // limit ends a Go that waits on the FIFO.
+  // A window at 20 twips a pixel, where 200 pixels are exactly 4000 twips,
+  // resized: it hands its outer size, frame included, to the threshold, and
+  // its inner size to the layout.
+  void resized_data() {
+    QTest::addColumn<QSize>("outer");
+    for (const QSize outer : {QSize(200, 200), QSize(199, 300), QSize(300, 199), QSize(250, 260)})
+      QTest::newRow(qPrintable(QString("%1x%2").arg(outer.width()).arg(outer.height()))) << outer;
+  }
+  void resized() {
+    QFETCH(QSize, outer);
+    auto w = ShownWindow(QString(), TwipScale(72));
+    const ControlGeometry before = w->geometry_twips();
+    w->resize(outer - (w->frameGeometry().size() - w->size()));
+    QTRY_COMPARE(w->frameGeometry().size(), outer);
+    CheckPlaced(*w, LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), before));
+  }
+
+  // Go by Enter in the path box (the button by its access key below): quotes
+  // removed and written back, the output box hidden once and shown again
+  // with the chat (CR LF kept, a line on screen for each) or the failure
+  // text, in lower case when the check box is checked.
+  void go_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("quoted") << '"' + QString(chat_path_).insert(4, "\"\"") + '"' << false << kChat;
+    QTest::newRow("lower case") << chat_path_ << true << kChat.toLower();
+    QTest::newRow("no chat") << quiet_path_ << false << QString();
+    QTest::newRow("failure") << dir_.filePath("gone.rep") << false << kFailure;
+    QTest::newRow("failure, lower case") << dir_.filePath("gone.rep") << true << kFailure.toLower();
+  }
   void go() {
-    QVERIFY(mkfifo(QFile::encodeName(dir_.filePath("fifo.rep")).constData(), 0600) == 0);
-    auto w = Shown();
+    QFETCH(QString, path);
+    QFETCH(bool, checked);
+    QFETCH(QString, text);
+    auto w = ShownWindow();
     const Controls c(*w);
     int hidden_sets = 0;  // texts set while the output box is hidden
     connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
-    for (const auto& [path, text, checked] :
-         {std::tuple{'"' + QString(chat_path_).insert(4, "\"\"") + '"', kChat, false},
-          {chat_path_, kChat, true},
-          {quiet_path_, QString(), false},
-          {dir_.filePath("gone.rep"), kFailure, true},
-          {QString(), kFailure, false},
-          {dir_.filePath("fifo.rep"), kFailure, false},
-          {QStringLiteral("/dev/zero"), kFailure, false},
-          {chat_path_ + QChar(0) + ".rep", kFailure, false}}) {
-      c.chk->setChecked(checked);
-      c.txt->setText(path);
-      hidden_sets = 0;
-      QTest::keyClick(c.txt, Qt::Key_Return);
-      Settle(*w);
-      QCOMPARE(hidden_sets, 1);
-      QCOMPARE(c.txt->text(), QString(path).remove('"'));
-      QCOMPARE(c.text1->Text(), checked ? text.toLower() : text);
-      QVERIFY(c.text1->isVisible());
-      if (text.isEmpty()) QVERIFY(c.text1->placeholderText().contains("no chat"));
-    }
+    c.chk->setChecked(checked);
+    c.txt->setText(path);
+    QTest::keyClick(c.txt, Qt::Key_Return);
+    Settle(*w);
+    QCOMPARE(hidden_sets, 1);
+    QCOMPARE(c.txt->text(), QString(path).remove('"'));
+    QCOMPARE(c.text1->Text(), text);
+    QVERIFY(c.text1->isVisible());
+    if (text.isEmpty()) QVERIFY(c.text1->placeholder_text().contains("no chat"));
   }
 
   // One local file dropped anywhere, the path box too, is opened; several
   // files or a web address are refused. File managers offer the address as
   // text too, which a text box would take for itself.
-  void drop() {
+  void drop_data() {
+    QTest::addColumn<bool>("on_path_box");
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<bool>("opens");
     const QList<QUrl> one = {QUrl::fromLocalFile(chat_path_)};
-    const QList<QUrl> web = {QUrl("https://example.org/chat.rep")};
-    for (const auto& [on_path_box, urls, opens] :
-         {std::tuple{false, one, true}, {true, one, true}, {false, one + one, false}, {true, web, false}}) {
-      frmMurvik w(QString(), TwipScale(96));
-      const Controls c(w);
-      QWidget* to = on_path_box ? static_cast<QWidget*>(c.txt) : c.text1->viewport();
-      QMimeData data;
-      data.setUrls(urls);
-      data.setText(urls.front().toString());
-      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(to, &enter);
-      QCOMPARE(enter.isAccepted(), opens);
-      QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(to, &drop);
-      Settle(w);
-      QCOMPARE(c.txt->text(), opens ? chat_path_ : QCoreApplication::applicationDirPath() + "/replay.rep");
-      QCOMPARE(c.text1->Text(), opens ? kChat : QString());
-    }
+    QTest::newRow("on the output box") << false << one << true;
+    QTest::newRow("on the path box") << true << one << true;
+    QTest::newRow("two files") << false << one + one << false;
+    QTest::newRow("web address") << true << QList<QUrl>{QUrl("https://example.org/chat.rep")} << false;
   }
-
-  // Below 4000 twips of outer width or height the layout leaves the controls
-  // where they were; exactly 4000 lays them out, from the inner size. In a window at 20 twips a pixel, where 200 pixels
-  // are exactly 4000 twips: exactly 4000 lays them out; the window hands its outer size, frame included, to the
-  // threshold, and its inner size to the layout.
-  void layoutThreshold() {
-    const ControlGeometry d = DesignGeometry();
-    QVERIFY(LayOut({4000, 4000}, {3000, 3000}, d).txt_replay == (TwipRect{0, 2500, 900, 285}) &&
-            LayOut({3999, 4000}, {5000, 5000}, d) == d && LayOut({4000, 3999}, {5000, 5000}, d) == d);
-    auto w = Shown(QString(), TwipScale(72));
-    ControlGeometry expected = w->geometry_twips();
-    for (const QSize outer : {QSize(200, 200), QSize(199, 300), QSize(300, 199), QSize(250, 260)}) {
-      w->resize(outer - (w->frameGeometry().size() - w->size()));
-      QTRY_COMPARE(w->frameGeometry().size(), outer);
-      expected = LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), expected);
-      CheckPlaced(*w, expected);
-    }
+  void drop() {
+    QFETCH(bool, on_path_box);
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(bool, opens);
+    frmMurvik w(QString(), TwipScale(96));
+    const Controls c(w);
+    QWidget* to = on_path_box ? static_cast<QWidget*>(c.txt) : c.text1->viewport();
+    QMimeData data;
+    data.setUrls(urls);
+    data.setText(urls.front().toString());
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(to, &enter);
+    QCOMPARE(enter.isAccepted(), opens);
+    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(to, &drop);
+    Settle(w);
+    QCOMPARE(c.txt->text(), opens ? chat_path_ : QCoreApplication::applicationDirPath() + "/replay.rep");
+    QCOMPARE(c.text1->Text(), opens ? kChat : QString());
   }
 
   // A command line, quoted, is opened at start. Ctrl+F opens the find box
@@ -215,9 +296,10 @@ class FrmMurvikTest : public QObject {
   // text and Go (Alt+G) opens another, and the box searches again. Esc closes
   // it, the match still selected and the focus in the output box.
   void commandLineFindAndAccessKeys() {
-    auto w = Shown('"' + chat_path_ + '"');
+    auto w = ShownWindow('"' + chat_path_ + '"');
     const Controls c(*w);
-    QVERIFY(c.txt->text() == chat_path_ && c.text1->Text() == kChat);
+    QCOMPARE(c.txt->text(), chat_path_);
+    QCOMPARE(c.text1->Text(), kChat);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
     auto* box = w->findChild<QLineEdit*>("txtFind");
     auto* count = w->findChild<QLabel*>("lblFindCount");
@@ -231,7 +313,7 @@ class FrmMurvikTest : public QObject {
                                          {Qt::Key_Return, true, "3 of 3 O at 19"},
                                          {Qt::Key_F3, true, "2 of 3 O at 15"}}) {
       QTest::keyClick(box, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
-      QCOMPARE(QString("%1 %2 at %3").arg(count->text(), c.text1->SelectedText()).arg(c.text1->selectionStart()), at);
+      QCOMPARE(QString("%1 %2 at %3").arg(count->text(), c.text1->SelectedText()).arg(c.text1->selection_start()), at);
     }
     for (const auto& [key, path, text, at] : {std::tuple{Qt::Key_L, chat_path_, kChat.toLower(), "2 of 3o"},
                                               {Qt::Key_G, quiet_path_, QString(), "No matches"},
@@ -243,169 +325,169 @@ class FrmMurvikTest : public QObject {
       QCOMPARE(c.text1->Text(), text);
     }
     QTest::keyClick(box, Qt::Key_Escape);
-    QVERIFY(!box->isVisible() && c.text1->highlights().empty() && QApplication::focusWidget() == c.text1);
+    QVERIFY(!box->isVisible());
+    QVERIFY(c.text1->highlights().empty());
+    QCOMPARE(QApplication::focusWidget(), c.text1);
     QCOMPARE(c.text1->SelectedText(), "O");
   }
 
-  // A read that takes long (a large replay read 4 KiB at a time, each with
-  // a pause) shows the reading panel with the share read while the box is
-  // hidden. Esc or Cancel stops it: an empty box that says so, nothing of the
-  // chat passed off as whole. A new Go replaces it: only the new replay's
-  // chat is shown, then and later. Closing the window ends it at once.
-  void readCancelledReplacedOrClosed() {
+  // A read that takes long (a large replay read 4 KiB at a time, each with a
+  // pause) shows the reading panel with the share read while the box is
+  // hidden. Esc, then Cancel, stop it: an empty box that says so, nothing of
+  // the chat passed off as whole. Closing the window ends it at once.
+  void slowRead() {
     ReplayWriter big(9);
     for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
-    const QString big_path = Write(dir_.filePath("big.rep"), big);
-    for (const char* then : {"Esc", "Cancel", "Go", "close"}) {
-      auto w = Shown();
-      const Controls c(*w);
-      ExtractOptions slow;
-      slow.chunk_size = 4096;
-      slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
-      w->SetReadOptions(slow);
+    const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
+    auto w = ShownWindow();
+    const Controls c(*w);
+    ExtractOptions slow;
+    slow.chunk_size = 4096;
+    slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
+    w->document().SetReadOptions(slow);
+    auto* panel = w->findChild<QWidget*>("fraReading");
+    for (const char* then : {"Esc", "Cancel", "close"}) {
       c.txt->setText(big_path);
       QTest::keyClick(c.txt, Qt::Key_Return);
-      auto* panel = w->findChild<QWidget*>("fraReading");
-      QTRY_VERIFY(panel->isVisible() && w->findChild<QProgressBar*>("barReading")->value() > 0);
-      QVERIFY(c.text1->isHidden() && w->Reading());
+      QTRY_VERIFY(panel->isVisible());
+      QTRY_VERIFY(w->findChild<QProgressBar*>("barReading")->value() > 0);
+      QVERIFY(c.text1->isHidden());
+      if (then == std::string("close")) break;
       if (then == std::string("Esc")) QTest::keyClick(c.txt, Qt::Key_Escape);
       if (then == std::string("Cancel")) QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
-      if (then == std::string("Go")) {
-        c.txt->setText(chat_path_);
-        QTest::keyClick(c.txt, Qt::Key_Return);
-      }
-      if (then == std::string("close")) {
-        w->close();
-        QVERIFY(!w->isVisible() && !w->Reading());
-        continue;
-      }
-      Settle(*w);
-      QTest::qWait(100);  // time for the dropped read to end, and for anything it might still show
-      QVERIFY(c.text1->isVisible() && panel->isHidden());
-      QCOMPARE(c.text1->Text(), then == std::string("Go") ? kChat : QString());
-      if (then != std::string("Go")) QVERIFY(c.text1->placeholderText().contains("cancelled"));
+      QVERIFY2(!w->reading(), then);
+      QVERIFY(c.text1->isVisible());
+      QVERIFY(panel->isHidden());
+      QCOMPARE(c.text1->Text(), QString());
+      QVERIFY(c.text1->placeholder_text().contains("cancelled"));
     }
+    w->close();
+    QVERIFY(!w->reading());
   }
 
-  // The replay shown is followed on disk: rewritten in a burst, replaced by
-  // rename, appended to, truncated, removed (the last chat stays, with a
-  // notice) and restored, it is read again once quiet, the box never hidden
-  // for it and the view where it was: at the end it stays at the end.
-  // Nothing is followed after a failed Go.
-  void followsTheReplayOnDisk() {
-    auto w = Shown();
+  // The replay shown, changed on disk, is shown again at the place the view
+  // stood, the box never hidden for it: at the end it stays at the end. Once
+  // removed, its last chat stays with a notice that stays too, until it is
+  // back.
+  void showsTheReplayFollowed() {
+    auto w = ShownWindow();
     const Controls c(*w);
-    w->SetFollowQuietTime(std::chrono::milliseconds(50));
-    const std::string path = dir_.filePath("follow.rep").toStdString();
-    const auto chat = [](int lines, const std::string& last) {
+    w->document().SetFollowQuietTime(std::chrono::milliseconds(50));
+    const QString path = dir_.filePath("follow.rep");
+    const auto chat = [](int lines) {
       ReplayWriter r(5);
       for (int i = 0; i < lines; ++i) r.Noise(3).Say("LINE " + std::to_string(i));
-      return r.Say(last).Take();
+      return r.Take();
     };
-    std::ofstream(path, std::ios::binary) << chat(100, "FIRST");
-    c.txt->setText(QString::fromStdString(path));
+    c.txt->setText(Write(path, chat(100)));
     QTest::keyClick(c.txt, Qt::Key_Return);
     Settle(*w);
-    c.text1->ScrollToLine(SIZE_MAX);
     int hidden_sets = 0;
     connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
     auto* notice = w->findChild<QLabel*>("lblNotice");
-    using Change = std::function<void()>;
-    for (const auto& [change, top, removed] : std::initializer_list<std::tuple<Change, size_t, bool>>{
-             {[&] {
-                const std::string bytes = chat(120, "REWRITTEN"), part = bytes.substr(0, bytes.size() / 3 + 1);
-                std::ofstream out(path, std::ios::binary);
-                for (size_t at = 0; at < bytes.size(); at += part.size()) {
-                  out << bytes.substr(at, part.size()) << std::flush;
-                  QTest::qSleep(10);  // a burst: quiet for less than the quiet time
-                }
-              },
-              SIZE_MAX, false},
-             {[&] {
-                std::ofstream(path + ".new", std::ios::binary) << chat(130, "RENAMED");
-                std::rename((path + ".new").c_str(), path.c_str());
-                c.text1->ScrollToLine(10);
-              },
-              10, false},
-             {[&] {
-                std::ofstream(path, std::ios::app | std::ios::binary) << ReplayWriter().Say("MORE").Take().substr(273);
-              },
-              10, false},
-             {[&] { std::filesystem::resize_file(path, chat(20, "").size()); }, SIZE_MAX, false},
-             {[&] { std::remove(path.c_str()); }, SIZE_MAX, true},
-             {[&] { std::ofstream(path, std::ios::binary) << chat(5, "BACK"); }, SIZE_MAX, false}}) {
-      change();
-      if (removed) {
-        QTRY_VERIFY(notice->isVisible() && notice->text().contains("removed"));
-        continue;
-      }
-      const QString expected = QString::fromStdString(ExtractChat(path).Text());
-      QTRY_COMPARE(c.text1->Text(), expected);
-      QVERIFY(!notice->isVisible() && hidden_sets == 0);
-      QCOMPARE(top == SIZE_MAX ? c.text1->AtEnd() : c.text1->top_line() == top, true);
-    }
-    c.txt->setText(dir_.filePath("later.rep"));
-    QTest::keyClick(c.txt, Qt::Key_Return);
-    Settle(*w);
-    std::ofstream(dir_.filePath("later.rep").toStdString(), std::ios::binary) << chat(1, "UNSEEN");
-    QTest::qWait(300);
-    QCOMPARE(c.text1->Text(), kFailure);
+
+    c.text1->ScrollToLine(SIZE_MAX);
+    Write(path, chat(120));
+    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QVERIFY(c.text1->AtEnd());
+    c.text1->ScrollToLine(10);
+    Write(path, chat(130));
+    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QCOMPARE(c.text1->top_line(), size_t(10));
+
+    const QString last = c.text1->Text();
+    QVERIFY(QFile::remove(path));
+    QTRY_VERIFY(notice->isVisible());
+    QVERIFY(notice->text().contains("removed"));
+    QVERIFY(!w->findChild<QTimer*>("tmrNotice")->isActive());  // it stays
+    QCOMPARE(c.text1->Text(), last);
+    Write(path, chat(5));
+    QTRY_VERIFY(!notice->isVisible());
+    QCOMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QCOMPARE(hidden_sets, 0);
   }
 
-  // F5 and Ctrl+R read the path box's replay again as Go does; Alt+Right /
-  // Ctrl+Page Down, Alt+Left / Ctrl+Page Up, Alt+Home and Alt+End open the
-  // replays beside it in a file manager's order; at either end a notice.
-  void reloadsAndStepsThroughAFolder() {
+  // F5 and Ctrl+R read the path box's replay again as Go does.
+  void reload_data() {
+    QTest::addColumn<QKeySequence>("key");
+    QTest::newRow("F5") << QKeySequence(Qt::Key_F5);
+    QTest::newRow("Ctrl+R") << QKeySequence(Qt::CTRL | Qt::Key_R);
+  }
+  void reload() {
+    QFETCH(QKeySequence, key);
+    auto w = ShownWindow('"' + quiet_path_ + '"');
+    const Controls c(*w);
+    c.txt->setText(chat_path_);
+    QTest::keySequence(QApplication::focusWidget(), key);
+    Settle(*w);
+    QCOMPARE(c.text1->Text(), kChat);
+  }
+
+  // Alt+Right / Ctrl+Page Down, Alt+Left / Ctrl+Page Up, Alt+Home and
+  // Alt+End open the replays beside the path box's (their order is
+  // follow_test.cpp's); at either end a notice.
+  void stepKeys_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("to");  // a replay, or a word of the notice
+    QTest::newRow("Alt+Right") << "b.rep" << QKeySequence(Qt::ALT | Qt::Key_Right) << "c.rep";
+    QTest::newRow("Ctrl+PgDown") << "b.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageDown) << "c.rep";
+    QTest::newRow("Alt+Left") << "b.rep" << QKeySequence(Qt::ALT | Qt::Key_Left) << "a.rep";
+    QTest::newRow("Ctrl+PgUp") << "b.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageUp) << "a.rep";
+    QTest::newRow("Alt+Home") << "c.rep" << QKeySequence(Qt::ALT | Qt::Key_Home) << "a.rep";
+    QTest::newRow("Alt+End") << "a.rep" << QKeySequence(Qt::ALT | Qt::Key_End) << "c.rep";
+    QTest::newRow("past the last") << "c.rep" << QKeySequence(Qt::ALT | Qt::Key_Right) << "last";
+    QTest::newRow("before the first") << "a.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageUp) << "first";
+  }
+  void stepKeys() {
+    QFETCH(QString, from);
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, to);
     QTemporaryDir folder;
-    for (const char* name : {"game10.rep", "Game11.REP", "game9.rep", "notes.txt"}) {
-      ReplayWriter r(1);
-      Write(folder.filePath(name), r.Say(name));
-    }
-    auto w = Shown();
+    for (const char* name : {"a.rep", "b.rep", "c.rep"}) Write(folder.filePath(name), ReplayWriter(1).Say(name).Take());
+    auto w = ShownWindow();
     const Controls c(*w);
     auto* notice = w->findChild<QLabel*>("lblNotice");
-    c.txt->setText(folder.filePath("game9.rep"));
-    for (const auto& [key, shown] :
-         std::initializer_list<std::pair<QKeySequence, QString>>{{Qt::Key_F5, "game9.rep"},
-                                                                 {Qt::ALT | Qt::Key_Right, "game10.rep"},
-                                                                 {Qt::CTRL | Qt::Key_PageDown, "Game11.REP"},
-                                                                 {Qt::ALT | Qt::Key_Right, "last"},
-                                                                 {Qt::ALT | Qt::Key_Home, "game9.rep"},
-                                                                 {Qt::CTRL | Qt::Key_PageUp, "first"},
-                                                                 {Qt::ALT | Qt::Key_End, "Game11.REP"},
-                                                                 {Qt::ALT | Qt::Key_Left, "game10.rep"},
-                                                                 {Qt::CTRL | Qt::Key_R, "game10.rep"}}) {
-      notice->hide();
-      QTest::keySequence(QApplication::focusWidget(), key);
-      Settle(*w);
-      if (notice->isVisible()) {
-        QVERIFY(notice->text().contains(shown));
-      } else {
-        QCOMPARE(c.txt->text() + " " + c.text1->Text(), folder.filePath(shown) + " " + shown.toUpper() + "\r\n");
-      }
+    c.txt->setText(folder.filePath(from));
+    QTest::keySequence(QApplication::focusWidget(), key);
+    Settle(*w);
+    if (to.endsWith(".rep")) {
+      QCOMPARE(c.txt->text(), folder.filePath(to));
+      QCOMPARE(c.text1->Text(), to.toUpper() + "\r\n");
+    } else {
+      QVERIFY(notice->isVisible());
+      QVERIFY2(notice->text().contains(to), qPrintable(notice->text()));
     }
   }
 
   // Ctrl+O asks for a replay, starting in the folder of the path box's path:
   // cancelling changes nothing, choosing a file opens it. Then Ctrl+W, or
   // Ctrl+Q, closes the window.
+  void openFileAndClose_data() {
+    QTest::addColumn<bool>("choose");
+    QTest::addColumn<QKeySequence>("close");
+    QTest::newRow("cancelled, Ctrl+W") << false << QKeySequence("Ctrl+W");
+    QTest::newRow("chosen, Ctrl+Q") << true << QKeySequence("Ctrl+Q");
+  }
   void openFileAndClose() {
-    for (const bool choose : {false, true}) {
-      auto w = Shown();
-      const Controls c(*w);
-      c.txt->setText(quiet_path_);
-      QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
-      auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
-      QVERIFY(dialog && dialog->isVisible() && dialog->directory() == QDir(dir_.path()));
-      QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
-      dialog->selectFile(chat_path_);
-      choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
-      Settle(*w);
-      QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
-      QVERIFY(QTest::qWaitForWindowActive(w.get()));
-      QTest::keySequence(c.txt, QKeySequence(choose ? "Ctrl+Q" : "Ctrl+W"));
-      QTRY_VERIFY(!w->isVisible());
-    }
+    QFETCH(bool, choose);
+    QFETCH(QKeySequence, close);
+    auto w = ShownWindow();
+    const Controls c(*w);
+    c.txt->setText(quiet_path_);
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
+    auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->directory(), QDir(dir_.path()));
+    QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
+    dialog->selectFile(chat_path_);
+    choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+    Settle(*w);
+    QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::keySequence(c.txt, close);
+    QTRY_VERIFY(!w->isVisible());
   }
 };
 
