@@ -8,7 +8,7 @@
 #include <functional>
 #include <random>
 
-#include "extract/scanner.h"
+#include "chat_text.h"
 #include "replay_writer.h"
 
 using namespace murvik;
@@ -16,9 +16,7 @@ using namespace murvik;
 namespace {
 
 MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
-  ChatScanner scanner;
-  scanner.Feed(SynthesizedReplay(kind, size, seed));
-  return scanner.TakeMessages();
+  return ChatOf(SynthesizedReplay(kind, size, seed));
 }
 
 // A view of 240 x 160 pixels showing `text`, shown and focused.

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 
+#include "chat_text.h"
 #include "extract/extract.h"
 #include "replay_writer.h"
 #include "viewer/chat_view.h"
@@ -339,7 +340,7 @@ class FrmMurvikTest : public QObject {
         QTRY_VERIFY(notice->isVisible() && notice->text().contains("removed"));
         continue;
       }
-      const QString expected = QString::fromStdString(ExtractChat(path).Text());
+      const QString expected = QString::fromStdString(ChatText(ExtractChat(path).messages));
       QTRY_COMPARE(c.text1->Text(), expected);
       QVERIFY(!notice->isVisible() && hidden_sets == 0);
       QCOMPARE(top == SIZE_MAX ? c.text1->AtEnd() : c.text1->top_line() == top, true);

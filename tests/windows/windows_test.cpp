@@ -17,7 +17,7 @@
 #include "extract/extract.h"
 #include "extract/file_read.h"
 #include "extract/scanner.h"
-#include "extract/wide_text.h"
+#include "extract/system.h"
 #include "replay_writer.h"
 
 namespace murvik {
