@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/scanner.h"
+#include "chat_text.h"
 #include "replay_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -90,9 +90,7 @@ TEST(ChatJoin, GivesWhatTheRulesGiveInFileOrder) {
   for (uint32_t seed = 1; seed <= 6; ++seed)
     replays.push_back(SynthesizedReplay(seed % 2 ? "worst" : "chat", 3000 + 977 * seed, seed));
   for (const std::string& bytes : replays) {
-    ChatScanner whole;
-    whole.Feed(bytes);
-    const MessageList expected = whole.TakeMessages();
+    const MessageList expected = ChatOf(bytes);
     for (uint64_t stretch : {1, 5, 12, 13, 25, 100, 4096}) {
       if (bytes.size() > 100000 && stretch < 12) continue;  // slow; the small replays cover it
       const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());

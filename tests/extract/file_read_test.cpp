@@ -1,6 +1,6 @@
-// What the file reading refuses, and with which reason, and that no path out
-// of an extraction leaves the replay open: a batch of thousands of replays
-// would run out of descriptors.
+// What ExtractChat refuses to read, with which reason, and that no path out
+// of it, on one thread or two, leaves a file open: a batch of thousands of
+// replays would run out of descriptors.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,63 +18,46 @@ namespace {
 
 namespace fs = std::filesystem;
 
-size_t OpenDescriptors() { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); }
+size_t OpenDescriptors() { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); }
 
-struct Folder {
-  Folder() { fs::create_directories(path); }
-  ~Folder() { fs::remove_all(path); }
-  const std::string path = ::testing::TempDir() + "murvik-file-read-" + std::to_string(getpid());
-};
-
-TEST(ReplayFile, RefusesWhatIsNoReplayAndClosesIt) {
-  const Folder folder;
-  ASSERT_EQ(mkfifo((folder.path + "/fifo").c_str(), 0600), 0);
-  std::ofstream(folder.path + "/empty").flush();
+TEST(ExtractChat, RefusesWhatIsNoReplayAndLeavesNothingOpen) {
+  const std::string folder = ::testing::TempDir() + "murvik-file-read-" + std::to_string(getpid());
+  const std::string replay = folder + "/chat.rep", empty = folder + "/empty", fifo = folder + "/fifo";
+  fs::create_directories(folder);
+  std::ofstream(empty).flush();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string bytes = SynthesizedReplay("chat", 100000, 7);
   const struct {
     std::string path;
-    const char* reason;
-  } cases[] = {
-      {"", "empty path"},
-      {std::string("a\0b", 3), "path contains a NUL byte"},
-      {folder.path + "/missing", "No such file or directory"},
-      {folder.path, "is a directory"},
-      {folder.path + "/fifo", "is a FIFO, not a regular file"},  // refused without blocking
-      {"/dev/zero", "is a character device, not a regular file"},
-      {folder.path + "/empty", "empty file"},
-  };
-  for (const auto& c : cases) {
-    const size_t before = OpenDescriptors();
-    const ChatResult r = ExtractChat(c.path);
-    EXPECT_EQ(r.status.reason(), c.reason) << c.path;
-    EXPECT_EQ(OpenDescriptors(), before) << c.path;
-    EXPECT_EQ(RegularFileSize(c.path).has_value(), c.path == folder.path + "/empty") << c.path;
-  }
-}
-
-TEST(ExtractChat, LeavesNoReplayOpenOnAnyPathOut) {
-  const Folder folder;
-  const std::string path = folder.path + "/chat.rep", bytes = SynthesizedReplay("chat", 100000, 7);
-  const struct {
-    const char* what;
     std::function<bool(uint64_t)> on_progress;
     const char* reason;
   } cases[] = {
-      {"read", {}, ""},
-      {"cancelled", [](uint64_t) { return false; }, kCancelled},
-      {"shrank", [&](uint64_t) { return truncate(path.c_str(), 1000), true; }, "file shrank while being read"},
+      {"", {}, "empty path"},
+      {std::string("a\0b", 3), {}, "path contains a NUL byte"},
+      {folder + "/missing", {}, "No such file or directory"},
+      {folder, {}, "is a directory"},
+      {fifo, {}, "is a FIFO, not a regular file"},  // without blocking
+      {"/dev/zero", {}, "is a character device, not a regular file"},
+      {empty, {}, "empty file"},
+      {replay, {}, ""},
+      {replay, [](uint64_t) { return false; }, kCancelled},
+      {replay, [&](uint64_t) { return truncate(replay.c_str(), 1000), true; }, "file shrank while being read"},
   };
   for (const uint64_t parallel_from : {uint64_t{0}, UINT64_MAX}) {
     for (const auto& c : cases) {
-      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      std::ofstream(replay, std::ios::binary | std::ios::trunc) << bytes;
       ExtractOptions o;
       o.parallel_from = parallel_from;
       o.chunk_size = o.stretch_size = 1000;
       o.on_progress = c.on_progress;
       const size_t before = OpenDescriptors();
-      EXPECT_EQ(ExtractChat(path, o).status.reason(), c.reason) << c.what;
-      EXPECT_EQ(OpenDescriptors(), before) << c.what << ", " << (parallel_from ? "one thread" : "two threads");
+      const std::string where = c.path + (parallel_from ? ", one thread" : ", two threads");
+      EXPECT_EQ(ExtractChat(c.path, o).status.reason(), c.reason) << where;
+      EXPECT_EQ(OpenDescriptors(), before) << where;
+      EXPECT_EQ(RegularFileSize(c.path).has_value(), c.path == empty || c.path == replay) << where;
     }
   }
+  fs::remove_all(folder);
 }
 
 }  // namespace
