@@ -74,7 +74,6 @@ TEST(ChatProperty, HoldsForTheSavedRegressions) {
     if (entry.path().extension() == ".md") continue;
     std::ostringstream bytes;
     bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    ASSERT_FALSE(bytes.str().empty()) << entry.path();
     Holds(bytes.str());
     ++inputs;
   }

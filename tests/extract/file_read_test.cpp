@@ -1,6 +1,7 @@
-// What ExtractChat refuses to read, with which reason, and that no path out
-// of it, on one thread or two, leaves a file open: a batch of thousands of
-// replays would run out of descriptors.
+// No path out of ExtractChat, on one thread or two, leaves a file open (a
+// batch of thousands of replays would run out of descriptors): refused before
+// opening or after, read, cancelled or cut short. And RegularFileSize knows
+// a regular file from the rest. murvik-chat's tests pin the reasons' words.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 size_t OpenDescriptors() { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); }
 
-TEST(ExtractChat, RefusesWhatIsNoReplayAndLeavesNothingOpen) {
+TEST(ExtractChat, LeavesNoFileOpenOnAnyPathOut) {
   const std::string folder = ::testing::TempDir() + "murvik-file-read-" + std::to_string(getpid());
   const std::string replay = folder + "/chat.rep", empty = folder + "/empty", fifo = folder + "/fifo";
   fs::create_directories(folder);
@@ -32,9 +33,6 @@ TEST(ExtractChat, RefusesWhatIsNoReplayAndLeavesNothingOpen) {
     std::function<bool(uint64_t)> on_progress;
     const char* reason;
   } cases[] = {
-      {"", {}, "empty path"},
-      {std::string("a\0b", 3), {}, "path contains a NUL byte"},
-      {folder + "/missing", {}, "No such file or directory"},
       {folder, {}, "is a directory"},
       {fifo, {}, "is a FIFO, not a regular file"},  // without blocking
       {"/dev/zero", {}, "is a character device, not a regular file"},
