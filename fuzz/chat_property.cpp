@@ -38,6 +38,7 @@
 #include <thread>
 #include <vector>
 
+#include "chat_text.h"
 #include "extract/extract.h"
 #include "extract/scanner.h"
 

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "extract/file_read.h"
+#include "extract/system.h"
 
 namespace murvik {
 

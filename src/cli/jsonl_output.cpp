@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/output.h"
+#include "extract/keycodes.h"
 
 namespace murvik {
 namespace {

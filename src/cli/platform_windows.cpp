@@ -14,7 +14,7 @@
 #include <cwchar>
 
 #include "cli/platform.h"
-#include "extract/wide_text.h"
+#include "extract/system.h"
 
 namespace murvik {
 namespace {

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "cli/platform.h"
-#include "extract/file_read.h"
+#include "extract/system.h"
 
 namespace murvik {
 

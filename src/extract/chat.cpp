@@ -337,14 +337,4 @@ MessageList ChatJoin::TakeOpen() {
   return open;
 }
 
-std::string ChatText(const MessageList& messages) {
-  std::string text;
-  text.reserve(messages.text().size() + 2 * messages.size());
-  for (const Message m : messages) {
-    text += m.text;
-    if (m.sent) text += "\r\n";
-  }
-  return text;
-}
-
 }  // namespace murvik

@@ -3,12 +3,15 @@
 #ifndef MURVIK_EXTRACT_CHAT_H_
 #define MURVIK_EXTRACT_CHAT_H_
 
+#ifndef MURVIK_EXTRACT_INTERNAL
+#error "extract/chat.h is the core's own: outside it, include extract/extract.h"
+#endif
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "extract/keycodes.h"
@@ -170,10 +173,6 @@ class ChatJoin {
   MessageList open_;     // the open message, or none
   MessageList scratch_;  // a piece's messages but its first
 };
-
-// The chat as one text: each message's characters, and CR LF after each sent
-// one; a message left open at the end has no line break after it.
-std::string ChatText(const MessageList& messages);
 
 }  // namespace murvik
 

@@ -55,7 +55,7 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
     }
     scanner.Feed(buf.get(), n);
     HandOverSent(scanner.builder(), sent, options);
-    if (!GoOn(options, scanner.bytes_fed())) return Failure(Status::Error(kCancelled));
+    if (!ReportProgress(options, scanner.bytes_fed())) return Failure(Status::Error(kCancelled));
   }
   if (scanner.bytes_fed() == 0) return Failure(Status::Error("empty input"));
   return ChatResult{Status::Ok(), scanner.TakeMessages()};

@@ -12,12 +12,16 @@
 #ifndef MURVIK_EXTRACT_FILE_READ_H_
 #define MURVIK_EXTRACT_FILE_READ_H_
 
+#ifndef MURVIK_EXTRACT_INTERNAL
+#error "extract/file_read.h is the core's own: outside it, include extract/extract.h"
+#endif
+
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "extract/status.h"
+#include "extract/system.h"
 
 namespace murvik {
 
@@ -59,14 +63,6 @@ Status ReadSome(int fd, unsigned char* buf, size_t size, size_t& got);
 // Reads exactly `size` bytes at byte `offset` of a regular file; fails with
 // kShrank should it end first. Two threads may read one file at once.
 Status ReadAt(int fd, unsigned char* buf, size_t size, uint64_t offset);
-
-// The size of the regular file at `path`, or nothing for anything else (a
-// missing file, a directory, a device). Opens nothing.
-std::optional<uint64_t> RegularFileSize(const std::string& path);
-
-// The cores this process may run on: fewer than the machine has when it is
-// held to some (taskset, a cgroup's cpuset, a job's affinity); 0 if unknown.
-unsigned UsableCores();
 
 }  // namespace murvik
 

@@ -12,7 +12,6 @@
 #include <new>
 #include <thread>
 
-#include "extract/extract.h"
 #include "extract/file_read.h"
 
 namespace murvik {

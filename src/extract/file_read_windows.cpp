@@ -16,9 +16,7 @@
 #include <cstring>
 #include <new>
 
-#include "extract/extract.h"
 #include "extract/file_read.h"
-#include "extract/wide_text.h"
 
 namespace murvik {
 namespace {

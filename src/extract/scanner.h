@@ -4,6 +4,10 @@
 #ifndef MURVIK_EXTRACT_SCANNER_H_
 #define MURVIK_EXTRACT_SCANNER_H_
 
+#ifndef MURVIK_EXTRACT_INTERNAL
+#error "extract/scanner.h is the core's own: outside it, include extract/extract.h"
+#endif
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

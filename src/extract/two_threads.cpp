@@ -43,7 +43,7 @@ class StretchQueue {
         stretch_(stretch),
         chunk_(chunk),
         count_((length + stretch - 1) / stretch),
-        own_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown), {}},
+        caller_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown), {}},
         worker_{ReadBuffer(chunk + 1), ChatBuilder(ChatBuilder::Before::kUnknown), {}} {}
 
   // Waits for the stretch the worker is scanning, if any, and ends it.
@@ -77,7 +77,7 @@ class StretchQueue {
     Slot& slot = slots_[i % kSlots];
     while (next_ <= i || !slot.done) {
       if (CanTake())
-        TakeAndScan(lock, own_);
+        TakeAndScan(lock, caller_);
       else
         scanned_.wait(lock);
     }
@@ -113,18 +113,18 @@ class StretchQueue {
 
   // Takes the next stretch and scans it, not holding `lock` meanwhile.
   // Called and returns with `lock` held.
-  void TakeAndScan(std::unique_lock<std::mutex>& lock, Scanning& with) {
+  void TakeAndScan(std::unique_lock<std::mutex>& lock, Scanning& tools) {
     const uint64_t j = next_++;
     Slot& slot = slots_[j % kSlots];
     slot.done = false;
     lock.unlock();
     const uint64_t begin = j * stretch_, end = std::min(length_, begin + stretch_);
-    Status status = ScanStretch(fd_, begin, end, length_, chunk_, with.buf.get(), with.builder);
-    with.builder.TakePiece(with.piece);
+    Status status = ScanStretch(fd_, begin, end, length_, chunk_, tools.buf.get(), tools.builder);
+    tools.builder.TakePiece(tools.piece);
     lock.lock();
-    slot.piece = std::move(with.piece);
+    slot.piece = std::move(tools.piece);
     if (!spares_.empty()) {
-      with.piece = std::move(spares_.back());
+      tools.piece = std::move(spares_.back());
       spares_.pop_back();
     }
     slot.status = std::move(status);
@@ -145,7 +145,7 @@ class StretchQueue {
   const uint64_t length_, stretch_;
   const size_t chunk_;
   const uint64_t count_;  // stretches in the file
-  Scanning own_, worker_;
+  Scanning caller_, worker_;
 
   std::mutex mutex_;
   std::condition_variable scanned_;  // a stretch was scanned
@@ -179,7 +179,7 @@ std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const Ext
     if (Status s = queue.Await(i, &piece); !s.ok()) return ChatResult{std::move(s), {}};
     chat.Add(*piece, sink);
     queue.Release(i);
-    if (!GoOn(options, std::min(length, (i + 1) * stretch))) return ChatResult{Status::Error(kCancelled), {}};
+    if (!ReportProgress(options, std::min(length, (i + 1) * stretch))) return ChatResult{Status::Error(kCancelled), {}};
   }
   MessageList open = chat.TakeOpen();
   if (kept.empty()) return ChatResult{Status::Ok(), std::move(open)};

@@ -9,6 +9,10 @@
 #ifndef MURVIK_EXTRACT_TWO_THREADS_H_
 #define MURVIK_EXTRACT_TWO_THREADS_H_
 
+#ifndef MURVIK_EXTRACT_INTERNAL
+#error "extract/two_threads.h is the core's own: outside it, include extract/extract.h"
+#endif
+
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -22,8 +26,9 @@ namespace murvik {
 // stretches or no second thread can be had.
 std::optional<ChatResult> ExtractInTwoThreads(int fd, uint64_t length, const ExtractOptions& options);
 
-// Tells the caller how far the extraction got; false when it asks to stop.
-inline bool GoOn(const ExtractOptions& options, uint64_t bytes_done) {
+// Reports to the caller, if it asked, how far the extraction got, on either
+// path; false when the caller asks to stop.
+inline bool ReportProgress(const ExtractOptions& options, uint64_t bytes_done) {
   return !options.on_progress || options.on_progress(bytes_done);
 }
 

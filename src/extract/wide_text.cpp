@@ -1,6 +1,6 @@
-#include "extract/wide_text.h"
-
 #include <cstdint>
+
+#include "extract/system.h"
 
 namespace murvik {
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "extract/chat.h"
+#include "extract/message_list.h"
 
 namespace murvik {
 

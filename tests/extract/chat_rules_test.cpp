@@ -4,17 +4,13 @@
 
 #include <string>
 
-#include "extract/scanner.h"
+#include "chat_text.h"
 #include "replay_writer.h"
 
 namespace murvik {
 namespace {
 
-std::string ChatOf(std::string_view bytes) {
-  ChatScanner scanner;
-  scanner.Feed(bytes);
-  return ChatText(scanner.TakeMessages());
-}
+std::string TextOf(std::string_view bytes) { return ChatText(ChatOf(bytes)); }
 
 TEST(ChatRules, BuildTheTextAsTheKeysSay) {
   const struct {
@@ -36,7 +32,7 @@ TEST(ChatRules, BuildTheTextAsTheKeysSay) {
       {"[HI][O<<<K]", "HI\r\nK\r\n"},  // or past the message's start
       {"[GG, 1/2 - 3.5;0]", "GG, 1/2 - 3.5;0\r\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ChatOf(ReplayWriter().Keys(c.keys).Take()), c.text) << c.keys;
+  for (const auto& c : cases) EXPECT_EQ(TextOf(ReplayWriter().Keys(c.keys).Take()), c.text) << c.keys;
 }
 
 // Records: start, H, I, end, start, O, at positions 274, 286, ...; the file is
@@ -51,7 +47,7 @@ TEST(ChatRules, StopAtAnIncompleteLastPair) {
       {1, ""},    {273, ""},   {274, ""},   {275, ""},       {286, ""},       {287, "H"},
       {298, "H"}, {299, "HI"}, {310, "HI"}, {311, "HI\r\n"}, {334, "HI\r\n"}, {335, "HI\r\nO"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ChatOf(std::string_view(full).substr(0, c.length)), c.text) << c.length;
+  for (const auto& c : cases) EXPECT_EQ(TextOf(std::string_view(full).substr(0, c.length)), c.text) << c.length;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/scanner.h"
+#include "chat_text.h"
 #include "replay_writer.h"
 
 namespace murvik {
@@ -57,9 +57,7 @@ ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const s
 // read, and a file cut short meanwhile fails rather than give part of a chat.
 TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
-  ChatScanner whole;
-  whole.Feed(bytes);
-  const MessageList expected = whole.TakeMessages();
+  const MessageList expected = ChatOf(bytes);
   for (const ExtractOptions& reading : {Reading(0, 300), Reading(1000, 300)}) {
     const std::string path = Write(bytes);
     ChatResult r = ExtractHandingOver(path, reading, [&] { std::ofstream(path, std::ios::app) << bytes; });

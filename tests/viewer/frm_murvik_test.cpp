@@ -9,6 +9,7 @@
 #include <QtWidgets>
 #include <fstream>
 
+#include "chat_text.h"
 #include "replay_writer.h"
 #include "viewer/chat_view.h"
 #include "viewer/icon.h"
@@ -388,11 +389,11 @@ class FrmMurvikTest : public QObject {
 
     c.text1->ScrollToLine(SIZE_MAX);
     Write(path, chat(120));
-    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
     QVERIFY(c.text1->AtEnd());
     c.text1->ScrollToLine(10);
     Write(path, chat(130));
-    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
     QCOMPARE(c.text1->top_line(), size_t(10));
 
     const QString last = c.text1->Text();
@@ -403,7 +404,7 @@ class FrmMurvikTest : public QObject {
     QCOMPARE(c.text1->Text(), last);
     Write(path, chat(5));
     QTRY_VERIFY(!notice->isVisible());
-    QCOMPARE(c.text1->Text(), QString::fromStdString(ExtractChat(path.toStdString()).Text()));
+    QCOMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
     QCOMPARE(hidden_sets, 0);
   }
 

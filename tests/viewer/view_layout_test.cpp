@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "extract/scanner.h"
+#include "chat_text.h"
 #include "replay_writer.h"
 #include "viewer/chat_lines.h"
 #include "viewer/row_layout.h"
@@ -20,9 +20,7 @@ namespace murvik {
 namespace {
 
 MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
-  ChatScanner scanner;
-  scanner.Feed(SynthesizedReplay(kind, size, seed));
-  return scanner.TakeMessages();
+  return ChatOf(SynthesizedReplay(kind, size, seed));
 }
 
 std::string Crlf(std::string_view text) {

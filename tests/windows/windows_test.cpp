@@ -13,23 +13,17 @@
 #include <string>
 #include <thread>
 
+#include "chat_text.h"
 #include "cli/platform.h"
 #include "extract/extract.h"
 #include "extract/file_read.h"
-#include "extract/scanner.h"
-#include "extract/wide_text.h"
+#include "extract/system.h"
 #include "replay_writer.h"
 
 namespace murvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-MessageList ChatOf(const std::string& bytes) {
-  ChatScanner scanner;
-  scanner.Feed(bytes);
-  return scanner.TakeMessages();
-}
 
 // A replay whose bytes the runtime's text mode would change: CR LF (read as
 // LF, every record after it one byte early) and Ctrl+Z (read as the end).

@@ -9,6 +9,23 @@
 #include "extract/scanner.h"
 
 namespace murvik {
+namespace {
+
+// The entry for the pair (first, second), or nullptr when it is no chat key.
+const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second) {
+  for (const KeyCode& k : kKeyCodes)
+    if (k.first == first && k.second == second) return &k;
+  return nullptr;
+}
+
+// The pair that types `ch`, or nullptr when no key types it.
+const KeyCode* KeyCodeForChar(char ch) {
+  for (const KeyCode& k : kKeyCodes)
+    if (k.action == KeyAction::kChar && k.ch == ch) return &k;
+  return nullptr;
+}
+
+}  // namespace
 
 ReplayWriter::ReplayWriter(uint32_t seed) : rng_(seed) { Filler(kFirstPairOffset); }
 

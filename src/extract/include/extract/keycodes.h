@@ -56,13 +56,6 @@ inline constexpr std::array<KeyCode, 45> kKeyCodes = {{
 }};
 // clang-format on
 
-// Returns the entry for the pair (first, second), or nullptr when the pair is
-// not a chat key.
-const KeyCode* LookUpKeyCode(uint8_t first, uint8_t second);
-
-// Returns the pair that types `ch`, or nullptr when no key types it.
-const KeyCode* KeyCodeForChar(char ch);
-
 }  // namespace murvik
 
 #endif  // MURVIK_EXTRACT_KEYCODES_H_

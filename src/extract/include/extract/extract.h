@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "extract/chat.h"
+#include "extract/message_list.h"
 #include "extract/status.h"
+#include "extract/system.h"
 
 namespace murvik {
 
@@ -18,29 +18,6 @@ namespace murvik {
 struct ChatResult {
   Status status;
   MessageList messages;
-
-  // The chat as one text, lines ended by CR LF (see ChatText).
-  std::string Text() const { return ChatText(messages); }
-};
-
-// Memory that reads land in, mapped whole and at once, so that it starts on a
-// page boundary (the kernel copies into such a buffer about 5% faster) and
-// takes no page fault per page on first use. A caller reading many files
-// keeps one and lends it to each extraction, rather than mapping one per file.
-class ReadBuffer {
- public:
-  // Throws std::bad_alloc when the memory cannot be had.
-  explicit ReadBuffer(size_t size);
-  ~ReadBuffer();
-  ReadBuffer(const ReadBuffer&) = delete;
-  ReadBuffer& operator=(const ReadBuffer&) = delete;
-
-  unsigned char* get() const { return data_; }
-  size_t size() const { return size_; }
-
- private:
-  unsigned char* data_;
-  size_t size_;
 };
 
 // How an extraction reads. The defaults suit every caller; tests shrink the
