@@ -7,6 +7,8 @@
 #include <QtWidgets>
 #include <functional>
 
+#include "viewer/find_box.h"
+
 using namespace murvik;
 
 namespace {
@@ -233,6 +235,20 @@ class ChatViewTest : public QObject {
     QCOMPARE(at(8, QAccessible::WordBoundary), "bye 7-10");
     QCOMPARE(at(2, QAccessible::LineBoundary), "gg  wp\n 0-7");
     QCOMPARE(read->text(0, -1), "gg  wp\nbye");
+  }
+
+  // The find box keeps its current match when the chat is read again.
+  void findKeepsItsMatchOverAReadAgain() {
+    auto v = View("GG WP GG WP GG");
+    auto* box = new FindBox(v.get());
+    box->Open();
+    QTest::keyClicks(box->findChild<QLineEdit*>("txtFind"), "gg");
+    box->Next();
+    QCOMPARE(v->selection_start(), 6u);
+    v->SetText("GG WP GG WP GG");
+    box->Search();
+    QCOMPARE(v->selection_start(), 6u);
+    QCOMPARE(box->findChild<QLabel*>("lblFindCount")->text(), "2 of 3");
   }
 };
 

@@ -29,16 +29,15 @@ QString Write(const QString& path, const std::string& bytes) {
 
 // The window's four controls, found by name.
 struct Controls {
-  explicit Controls(const QWidget& w)
-      : chk(w.findChild<QCheckBox*>("chkLowercase")),
-        txt(w.findChild<QLineEdit*>("txtReplay")),
-        text1(w.findChild<ChatView*>("Text1")),
-        go(w.findChild<QPushButton*>("cmdGo")) {}
   QCheckBox* chk;
   QLineEdit* txt;
   ChatView* text1;
   QPushButton* go;
 };
+Controls Of(const QWidget& w) {
+  return {w.findChild<QCheckBox*>("chkLowercase"), w.findChild<QLineEdit*>("txtReplay"),
+          w.findChild<ChatView*>("Text1"), w.findChild<QPushButton*>("cmdGo")};
+}
 
 // Waits until the window's read, if any, has ended.
 void Settle(const frmMurvik& w) { QTRY_VERIFY(!w.reading()); }
@@ -62,7 +61,7 @@ QString Text(const ControlGeometry& g) {
 
 // Checks that the window holds each control at `g` and placed it there.
 void CheckPlaced(const frmMurvik& w, const ControlGeometry& g) {
-  const Controls c(w);
+  const Controls c = Of(w);
   const TwipScale s = w.scale();
   QCOMPARE(
       QList<QRect>({c.chk->geometry(), c.txt->geometry(), c.text1->geometry(), c.go->geometry()}),
@@ -131,7 +130,7 @@ class FrmMurvikTest : public QObject {
     row("default path at the root", DefaultReplayPath("/"), "/replay.rep");
 
     frmMurvik w(QString(), TwipScale(96));
-    const Controls c(w);
+    const Controls c = Of(w);
     QStringList children, hints;
     for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
     for (const char* hint : {"Ctrl+O", "press Go", "drop"})
@@ -169,7 +168,7 @@ class FrmMurvikTest : public QObject {
     QFETCH(QString, style);
     qApp->setStyleSheet(style);
     frmMurvik w;
-    const Controls c(w);
+    const Controls c = Of(w);
     QCOMPARE_GE(w.scale().dpi(), w.logicalDpiY());
     QCOMPARE(w.size(), w.scale().ToPixels(kDesignInnerSize));
     QCOMPARE_GE(c.chk->width(), c.chk->sizeHint().width());
@@ -224,7 +223,7 @@ class FrmMurvikTest : public QObject {
     QFETCH(bool, checked);
     QFETCH(QString, text);
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     int hidden_sets = 0;  // texts set while the output box is hidden
     connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
     c.chk->setChecked(checked);
@@ -249,7 +248,7 @@ class FrmMurvikTest : public QObject {
           {"two files", false, one + one, false},
           {"web address", true, {QUrl("https://example.org/a.rep")}, false}}) {
       frmMurvik w(QString(), TwipScale(96));
-      const Controls c(w);
+      const Controls c = Of(w);
       QWidget* to = on_path_box ? static_cast<QWidget*>(c.txt) : c.text1->viewport();
       QMimeData data;
       data.setUrls(urls);
@@ -270,12 +269,11 @@ class FrmMurvikTest : public QObject {
   // inside the output box's bottom-right corner. It finds as you type,
   // ignoring case, highlights every match and selects the current one; Enter
   // and F3 go on, with Shift back, wrapping. Lowercase (Alt+L) turns the whole
-  // text and Go (Alt+G) opens another, and the box searches again, keeping
-  // its current match when the same chat is read again. Esc closes it, the
-  // match still selected and the focus in the output box.
+  // text and Go (Alt+G) opens another, and the box searches again. Esc closes
+  // it, the match still selected and the focus in the output box.
   void commandLineFindAndAccessKeys() {
     auto w = ShownWindow('"' + chat_path_ + '"');
-    const Controls c(*w);
+    const Controls c = Of(*w);
     QCOMPARE(c.txt->text(), chat_path_);
     QCOMPARE(c.text1->Text(), kChat);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
@@ -294,7 +292,6 @@ class FrmMurvikTest : public QObject {
       QCOMPARE(QString("%1 %2 at %3").arg(count->text(), c.text1->SelectedText()).arg(c.text1->selection_start()), at);
     }
     for (const auto& [key, path, text, at] : {std::tuple{Qt::Key_L, chat_path_, kChat.toLower(), "2 of 3o"},
-                                              {Qt::Key_G, chat_path_, kChat.toLower(), "2 of 3o"},
                                               {Qt::Key_G, quiet_path_, QString(), "No matches"},
                                               {Qt::Key_G, chat_path_, kChat.toLower(), "1 of 3o"},
                                               {Qt::Key_L, chat_path_, kChat, "1 of 3O"}}) {
@@ -319,7 +316,7 @@ class FrmMurvikTest : public QObject {
     for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
     const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     ExtractOptions slow;
     slow.chunk_size = 4096;
     slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
@@ -350,7 +347,7 @@ class FrmMurvikTest : public QObject {
   // back.
   void showsTheReplayFollowed() {
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     w->document().SetFollowQuietTime(std::chrono::milliseconds(50));
     const QString path = dir_.filePath("follow.rep");
     const auto write = [&](int lines) {
@@ -393,7 +390,7 @@ class FrmMurvikTest : public QObject {
     QTemporaryDir folder;
     for (const char* name : {"a.rep", "b.rep", "c.rep"}) Write(folder.filePath(name), ReplayWriter(1).Say(name).Take());
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     auto* notice = w->findChild<QLabel*>("lblNotice");
     c.txt->setText(folder.filePath("b.rep"));
     for (const auto& [key, shown] :
@@ -412,11 +409,9 @@ class FrmMurvikTest : public QObject {
       QTest::keySequence(QApplication::focusWidget(), key);
       Settle(*w);
       const QString seen = notice->isVisible() ? notice->text() : c.txt->text() + ": " + c.text1->Text();
-      QCOMPARE(key.toString() + " " + seen,
-               key.toString() + " " +
-                   (shown.endsWith(".rep") ? folder.filePath(shown) + ": " + shown.toUpper() + "\r\n"
-                    : seen.contains(shown) ? seen
-                                           : shown));
+      const bool opened = shown.endsWith(".rep");
+      QVERIFY2(opened ? seen == folder.filePath(shown) + ": " + shown.toUpper() + "\r\n" : seen.contains(shown),
+               qPrintable(key.toString() + " shows " + seen));
     }
   }
 
@@ -426,7 +421,7 @@ class FrmMurvikTest : public QObject {
   void openFileAndClose() {
     for (const bool choose : {false, true}) {
       auto w = ShownWindow();
-      const Controls c(*w);
+      const Controls c = Of(*w);
       c.txt->setText(quiet_path_);
       QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
       auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
