@@ -73,7 +73,7 @@ std::vector<Batch> Halves(const char* kind, uint64_t size, uint32_t seed) {
 // the joins, line breaks counting one character.
 TEST(ChatLines, AgreeWithPlainText) {
   std::mt19937 rng(5);
-  const auto random_batch = [&](int count, bool huge) {
+  const auto mixed = [&](int count, bool huge) {
     Batch b{{}, rng() % 16 != 0};
     for (int i = 0; i < count; ++i) {
       std::string text(rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12, 'A');
@@ -91,14 +91,8 @@ TEST(ChatLines, AgreeWithPlainText) {
            {"empty lines", {{}, line, {}, line, {}, line, lines1000}, false, ""},
            {"one huge line kept", {{{huge}, false}}, false, ""},
            {"one huge line copied", {{{huge}, false}}, true, ""},
-           {"a mix, the last line kept",
-            {random_batch(700, true), random_batch(600, false), {{"E", "AE E"}, false}},
-            false,
-            ""},
-           {"a mix, more after a kept line",
-            {random_batch(300, true), {{"", huge}, false}, random_batch(400, true)},
-            false,
-            ""},
+           {"a mix, the last line kept", {mixed(700, true), mixed(600, false), {{"E", "AE E"}, false}}, false, ""},
+           {"a mix, more after a kept line", {mixed(300, true), {{"", huge}, false}, mixed(400, true)}, false, ""},
            {"text", {{{"A", "", "B", "CC", huge, ""}, false}}, false, "A\r\n\rB\nCC\r\n" + huge + "\n"}}) {
     SCOPED_TRACE(name);
     ChatLines lines = ChatLines::FromText(from_text);
