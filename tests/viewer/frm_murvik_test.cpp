@@ -23,23 +23,22 @@ const QString kFailure = QStringLiteral("Failed to open replay");
 // The chat of the replay initTestCase writes, as the window builds it.
 const QString kChat = QStringLiteral("GL HF\r\nGO MID, NOT TOP\r\nBYE");
 
-QString Write(const QString& path, const std::string& bytes, std::ios::openmode mode = std::ios::out) {
-  std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary | mode) << bytes;
+QString Write(const QString& path, const std::string& bytes) {
+  std::ofstream(QFile::encodeName(path).toStdString(), std::ios::binary) << bytes;
   return path;
 }
 
 // The window's four controls, found by name.
 struct Controls {
-  explicit Controls(const QWidget& w)
-      : chk(w.findChild<QCheckBox*>("chkLowercase")),
-        txt(w.findChild<QLineEdit*>("txtReplay")),
-        text1(w.findChild<ChatView*>("Text1")),
-        go(w.findChild<QPushButton*>("cmdGo")) {}
   QCheckBox* chk;
   QLineEdit* txt;
   ChatView* text1;
   QPushButton* go;
 };
+Controls Of(const QWidget& w) {
+  return {w.findChild<QCheckBox*>("chkLowercase"), w.findChild<QLineEdit*>("txtReplay"),
+          w.findChild<ChatView*>("Text1"), w.findChild<QPushButton*>("cmdGo")};
+}
 
 // Waits until the window's read, if any, has ended.
 void Settle(const frmMurvik& w) { QTRY_VERIFY(!w.reading()); }
@@ -63,7 +62,7 @@ QString Text(const ControlGeometry& g) {
 
 // Checks that the window holds each control at `g` and placed it there.
 void CheckPlaced(const frmMurvik& w, const ControlGeometry& g) {
-  const Controls c(w);
+  const Controls c = Of(w);
   const TwipScale s = w.scale();
   QCOMPARE(
       QList<QRect>({c.chk->geometry(), c.txt->geometry(), c.text1->geometry(), c.go->geometry()}),
@@ -95,15 +94,16 @@ class FrmMurvikTest : public QObject {
 
   void cleanup() { qApp->setStyleSheet(QString()); }
 
-  // The plain functions under the window, each row a value worked out
-  // against what it must be. The scale is the smallest, from the screen's up,
-  // at which each design size holds what the font needs: with Qt's default
-  // font 89 pixels in 1095 twips take 117.04 pixels an inch; a need in height
-  // counts as one in width does. Below 4000 twips of outer width or height
-  // the layout leaves the controls where they were; exactly 4000 lays them
-  // out, from the inner size. Start-up takes the arguments as one path,
-  // decoded from the locale's encoding (UTF-8 here).
-  void plainFacts_data() {
+  // Values worked out against what they must be: the plain functions under
+  // the window, then the window as created at 15 twips a pixel, each row one
+  // thing a user or a screen reader meets. The scale is the smallest, from
+  // the screen's up, at which each design size holds what the font needs:
+  // with Qt's default font 89 pixels in 1095 twips take 117.04 pixels an
+  // inch; a need in height counts as one in width does. Below 4000 twips of
+  // outer width or height the layout leaves the controls where they were;
+  // exactly 4000 lays them out, from the inner size. Start-up takes the
+  // arguments as one path, decoded from the locale's encoding (UTF-8 here).
+  void facts_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
     const auto row = [](const char* name, const auto& value, const QString& expected) {
@@ -129,8 +129,30 @@ class FrmMurvikTest : public QObject {
     row("command line: decoded", CommandLineText(2, accented), QString::fromUtf8("/tmp/café 日.rep"));
     row("default path in a folder", DefaultReplayPath("/opt/murvik"), "/opt/murvik/replay.rep");
     row("default path at the root", DefaultReplayPath("/"), "/replay.rep");
+
+    frmMurvik w(QString(), TwipScale(96));
+    const Controls c = Of(w);
+    QStringList children, hints;
+    for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
+    for (const char* hint : {"Ctrl+O", "press Go", "drop"})
+      if (c.text1->placeholder_text().contains(hint)) hints << hint;
+    row("name", w.objectName(), "frmMurvik");
+    row("title", w.windowTitle(), "Murvik v0.1");
+    row("icon", QString("%1 %2 %3").arg(w.windowIcon().isNull()).arg(IconImage().width()).arg(IconImage().colorCount()),
+        "0 16 256");
+    row("controls in creation order", children.join(' '), "chkLowercase txtReplay Text1 cmdGo");
+    row("captions", c.chk->text() + ' ' + c.go->text(), "&Lowercase &Go");
+    row("path box", c.txt->text(), QCoreApplication::applicationDirPath() + "/replay.rep");
+    row("check box", c.chk->isChecked(), "false");
+    row("output box", c.text1->Text(), "");
+    row("output box focus", int(c.text1->focusPolicy()), QString::number(Qt::StrongFocus));
+    row("output box scroll bar", int(c.text1->verticalScrollBarPolicy()), QString::number(Qt::ScrollBarAlwaysOn));
+    row("placeholder hints", hints.join(' '), "Ctrl+O press Go drop");
+    for (const auto& [control, name] :
+         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}})
+      row(control, Accessible(w, control), QString(name) + ", described");
   }
-  void plainFacts() {
+  void facts() {
     QFETCH(QString, value);
     QFETCH(QString, expected);
     QCOMPARE(value, expected);
@@ -147,7 +169,7 @@ class FrmMurvikTest : public QObject {
     QFETCH(QString, style);
     qApp->setStyleSheet(style);
     frmMurvik w;
-    const Controls c(w);
+    const Controls c = Of(w);
     QCOMPARE_GE(w.scale().dpi(), w.logicalDpiY());
     QCOMPARE(w.size(), w.scale().ToPixels(kDesignInnerSize));
     QCOMPARE_GE(c.chk->width(), c.chk->sizeHint().width());
@@ -156,47 +178,10 @@ class FrmMurvikTest : public QObject {
     QCOMPARE_GE(c.go->width(), c.go->sizeHint().width() / 2);
   }
 
-  // The window as created, at 15 twips a pixel: each row one thing a user or
-  // a screen reader meets.
-  void created_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("expected");
-    frmMurvik w(QString(), TwipScale(96));
-    const Controls c(w);
-    QStringList children, hints;
-    for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
-    for (const char* hint : {"Ctrl+O", "press Go", "drop"})
-      if (c.text1->placeholder_text().contains(hint)) hints << hint;
-    QTest::newRow("name") << w.objectName() << "frmMurvik";
-    QTest::newRow("title") << w.windowTitle() << "Murvik v0.1";
-    QTest::newRow("icon")
-        << QString("%1 %2 %3").arg(w.windowIcon().isNull()).arg(IconImage().width()).arg(IconImage().colorCount())
-        << "0 16 256";
-    QTest::newRow("controls in creation order") << children.join(' ') << "chkLowercase txtReplay Text1 cmdGo";
-    QTest::newRow("captions") << c.chk->text() + ' ' + c.go->text() << "&Lowercase &Go";
-    QTest::newRow("path box") << c.txt->text() << QCoreApplication::applicationDirPath() + "/replay.rep";
-    QTest::newRow("check box") << (c.chk->isChecked() ? "checked" : "unchecked") << "unchecked";
-    QTest::newRow("output box") << c.text1->Text() << "";
-    QTest::newRow("output box focus") << QVariant(c.text1->focusPolicy()).toString()
-                                      << QVariant(Qt::StrongFocus).toString();
-    QTest::newRow("output box scroll bar")
-        << QVariant(c.text1->verticalScrollBarPolicy()).toString() << QVariant(Qt::ScrollBarAlwaysOn).toString();
-    QTest::newRow("placeholder hints") << hints.join(' ') << "Ctrl+O press Go drop";
-    for (const auto& [control, name] :
-         {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}})
-      QTest::newRow(control) << Accessible(w, control) << QString(name) + ", described";
-  }
-  void created() {
-    QFETCH(QString, value);
-    QFETCH(QString, expected);
-    QCOMPARE(value, expected);
-  }
-
-  void createdAtDesignGeometry() { CheckPlaced(frmMurvik(QString(), TwipScale(96)), DesignGeometry()); }
-
-  // First shown: laid out for its size, the focus in the path box, Tab in
-  // tab-index order and out of the output box.
-  void firstShown() {
+  // Created at the design geometry; first shown, laid out for its size, the
+  // focus in the path box, Tab in tab-index order and out of the output box.
+  void createdThenFirstShown() {
+    CheckPlaced(frmMurvik(QString(), TwipScale(96)), DesignGeometry());
     auto w = ShownWindow();
     const TwipSize inner = w->scale().ToTwips(w->size());
     CheckPlaced(*w, LayOut(w->scale().ToTwips(w->frameGeometry().size()), inner, DesignGeometry()));
@@ -208,20 +193,16 @@ class FrmMurvikTest : public QObject {
   }
 
   // A window at 20 twips a pixel, where 200 pixels are exactly 4000 twips,
-  // resized: it hands its outer size, frame included, to the threshold, and
-  // its inner size to the layout.
-  void resized_data() {
-    QTest::addColumn<QSize>("outer");
-    for (const QSize outer : {QSize(200, 200), QSize(199, 300), QSize(300, 199), QSize(250, 260)})
-      QTest::newRow(qPrintable(QString("%1x%2").arg(outer.width()).arg(outer.height()))) << outer;
-  }
+  // resized in turn: it hands its outer size, frame included, to the
+  // threshold, and its inner size to the layout.
   void resized() {
-    QFETCH(QSize, outer);
     auto w = ShownWindow(QString(), TwipScale(72));
-    const ControlGeometry before = w->geometry_twips();
-    w->resize(outer - (w->frameGeometry().size() - w->size()));
-    QTRY_COMPARE(w->frameGeometry().size(), outer);
-    CheckPlaced(*w, LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), before));
+    for (const QSize outer : {QSize(200, 200), QSize(199, 300), QSize(300, 199), QSize(250, 260)}) {
+      const ControlGeometry before = w->geometry_twips();
+      w->resize(outer - (w->frameGeometry().size() - w->size()));
+      QTRY_COMPARE(w->frameGeometry().size(), outer);
+      CheckPlaced(*w, LayOut(w->scale().ToTwips(outer), w->scale().ToTwips(w->size()), before));
+    }
   }
 
   // Go by Enter in the path box (the button by its access key below): quotes
@@ -243,7 +224,7 @@ class FrmMurvikTest : public QObject {
     QFETCH(bool, checked);
     QFETCH(QString, text);
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     int hidden_sets = 0;  // texts set while the output box is hidden
     connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
     c.chk->setChecked(checked);
@@ -260,34 +241,29 @@ class FrmMurvikTest : public QObject {
   // One local file dropped anywhere, the path box too, is opened; several
   // files or a web address are refused. File managers offer the address as
   // text too, which a text box would take for itself.
-  void drop_data() {
-    QTest::addColumn<bool>("on_path_box");
-    QTest::addColumn<QList<QUrl>>("urls");
-    QTest::addColumn<bool>("opens");
-    const QList<QUrl> one = {QUrl::fromLocalFile(chat_path_)};
-    QTest::newRow("on the output box") << false << one << true;
-    QTest::newRow("on the path box") << true << one << true;
-    QTest::newRow("two files") << false << one + one << false;
-    QTest::newRow("web address") << true << QList<QUrl>{QUrl("https://example.org/chat.rep")} << false;
-  }
   void drop() {
-    QFETCH(bool, on_path_box);
-    QFETCH(QList<QUrl>, urls);
-    QFETCH(bool, opens);
-    frmMurvik w(QString(), TwipScale(96));
-    const Controls c(w);
-    QWidget* to = on_path_box ? static_cast<QWidget*>(c.txt) : c.text1->viewport();
-    QMimeData data;
-    data.setUrls(urls);
-    data.setText(urls.front().toString());
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(to, &enter);
-    QCOMPARE(enter.isAccepted(), opens);
-    QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(to, &drop);
-    Settle(w);
-    QCOMPARE(c.txt->text(), opens ? chat_path_ : QCoreApplication::applicationDirPath() + "/replay.rep");
-    QCOMPARE(c.text1->Text(), opens ? kChat : QString());
+    const QList<QUrl> one = {QUrl::fromLocalFile(chat_path_)};
+    for (const auto& [name, on_path_box, urls, opens] :
+         {std::tuple{"on the output box", false, one, true},
+          {"on the path box", true, one, true},
+          {"two files", false, one + one, false},
+          {"web address", true, {QUrl("https://example.org/a.rep")}, false}}) {
+      frmMurvik w(QString(), TwipScale(96));
+      const Controls c = Of(w);
+      QWidget* to = on_path_box ? static_cast<QWidget*>(c.txt) : c.text1->viewport();
+      QMimeData data;
+      data.setUrls(urls);
+      data.setText(urls.front().toString());
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(to, &enter);
+      QCOMPARE(name + QString(enter.isAccepted() ? " accepted" : " refused"),
+               name + QString(opens ? " accepted" : " refused"));
+      QDropEvent drop(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(to, &drop);
+      Settle(w);
+      QCOMPARE(c.txt->text(), opens ? chat_path_ : QCoreApplication::applicationDirPath() + "/replay.rep");
+      QCOMPARE(c.text1->Text(), opens ? kChat : QString());
+    }
   }
 
   // A command line, quoted, is opened at start. Ctrl+F opens the find box
@@ -298,7 +274,7 @@ class FrmMurvikTest : public QObject {
   // it, the match still selected and the focus in the output box.
   void commandLineFindAndAccessKeys() {
     auto w = ShownWindow('"' + chat_path_ + '"');
-    const Controls c(*w);
+    const Controls c = Of(*w);
     QCOMPARE(c.txt->text(), chat_path_);
     QCOMPARE(c.text1->Text(), kChat);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
@@ -341,22 +317,22 @@ class FrmMurvikTest : public QObject {
     for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
     const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     ExtractOptions slow;
     slow.chunk_size = 4096;
     slow.on_progress = [](uint64_t) { return QThread::msleep(2), true; };
     w->document().SetReadOptions(slow);
     auto* panel = w->findChild<QWidget*>("fraReading");
-    for (const char* then : {"Esc", "Cancel", "close"}) {
+    for (const std::string then : {"Esc", "Cancel", "close"}) {
       c.txt->setText(big_path);
       QTest::keyClick(c.txt, Qt::Key_Return);
       QTRY_VERIFY(panel->isVisible());
       QTRY_VERIFY(w->findChild<QProgressBar*>("barReading")->value() > 0);
       QVERIFY(c.text1->isHidden());
-      if (then == std::string("close")) break;
-      if (then == std::string("Esc")) QTest::keyClick(c.txt, Qt::Key_Escape);
-      if (then == std::string("Cancel")) QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
-      QVERIFY2(!w->reading(), then);
+      if (then == "close") break;
+      if (then == "Esc") QTest::keyClick(c.txt, Qt::Key_Escape);
+      if (then == "Cancel") QTest::mouseClick(w->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+      QVERIFY2(!w->reading(), then.c_str());
       QVERIFY(c.text1->isVisible());
       QVERIFY(panel->isHidden());
       QCOMPARE(c.text1->Text(), QString());
@@ -372,123 +348,96 @@ class FrmMurvikTest : public QObject {
   // back.
   void showsTheReplayFollowed() {
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     w->document().SetFollowQuietTime(std::chrono::milliseconds(50));
     const QString path = dir_.filePath("follow.rep");
-    const auto chat = [](int lines) {
+    const auto write = [&](int lines) {
       ReplayWriter r(5);
       for (int i = 0; i < lines; ++i) r.Noise(3).Say("LINE " + std::to_string(i));
-      return r.Take();
+      Write(path, r.Take());
+      return QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages));
     };
-    c.txt->setText(Write(path, chat(100)));
+    c.txt->setText(path);
+    write(100);
     QTest::keyClick(c.txt, Qt::Key_Return);
     Settle(*w);
     int hidden_sets = 0;
     connect(c.text1, &ChatView::textChanged, [&] { hidden_sets += c.text1->isHidden(); });
     auto* notice = w->findChild<QLabel*>("lblNotice");
-
     c.text1->ScrollToLine(SIZE_MAX);
-    Write(path, chat(120));
-    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
+    QString chat = write(120);
+    QTRY_COMPARE(c.text1->Text(), chat);
     QVERIFY(c.text1->AtEnd());
     c.text1->ScrollToLine(10);
-    Write(path, chat(130));
-    QTRY_COMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
+    chat = write(130);
+    QTRY_COMPARE(c.text1->Text(), chat);
     QCOMPARE(c.text1->top_line(), size_t(10));
-
-    const QString last = c.text1->Text();
     QVERIFY(QFile::remove(path));
     QTRY_VERIFY(notice->isVisible());
     QVERIFY(notice->text().contains("removed"));
     QVERIFY(!w->findChild<QTimer*>("tmrNotice")->isActive());  // it stays
-    QCOMPARE(c.text1->Text(), last);
-    Write(path, chat(5));
-    QTRY_VERIFY(!notice->isVisible());
-    QCOMPARE(c.text1->Text(), QString::fromStdString(ChatText(ExtractChat(path.toStdString()).messages)));
+    QCOMPARE(c.text1->Text(), chat);
+    chat = write(5);
+    QTRY_COMPARE(c.text1->Text(), chat);
+    QVERIFY(!notice->isVisible());
     QCOMPARE(hidden_sets, 0);
   }
 
-  // F5 and Ctrl+R read the path box's replay again as Go does.
-  void reload_data() {
-    QTest::addColumn<QKeySequence>("key");
-    QTest::newRow("F5") << QKeySequence(Qt::Key_F5);
-    QTest::newRow("Ctrl+R") << QKeySequence(Qt::CTRL | Qt::Key_R);
-  }
-  void reload() {
-    QFETCH(QKeySequence, key);
-    auto w = ShownWindow('"' + quiet_path_ + '"');
-    const Controls c(*w);
-    c.txt->setText(chat_path_);
-    QTest::keySequence(QApplication::focusWidget(), key);
-    Settle(*w);
-    QCOMPARE(c.text1->Text(), kChat);
-  }
-
-  // Alt+Right / Ctrl+Page Down, Alt+Left / Ctrl+Page Up, Alt+Home and
-  // Alt+End open the replays beside the path box's (their order is
-  // follow_test.cpp's); at either end a notice.
-  void stepKeys_data() {
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QKeySequence>("key");
-    QTest::addColumn<QString>("to");  // a replay, or a word of the notice
-    QTest::newRow("Alt+Right") << "b.rep" << QKeySequence(Qt::ALT | Qt::Key_Right) << "c.rep";
-    QTest::newRow("Ctrl+PgDown") << "b.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageDown) << "c.rep";
-    QTest::newRow("Alt+Left") << "b.rep" << QKeySequence(Qt::ALT | Qt::Key_Left) << "a.rep";
-    QTest::newRow("Ctrl+PgUp") << "b.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageUp) << "a.rep";
-    QTest::newRow("Alt+Home") << "c.rep" << QKeySequence(Qt::ALT | Qt::Key_Home) << "a.rep";
-    QTest::newRow("Alt+End") << "a.rep" << QKeySequence(Qt::ALT | Qt::Key_End) << "c.rep";
-    QTest::newRow("past the last") << "c.rep" << QKeySequence(Qt::ALT | Qt::Key_Right) << "last";
-    QTest::newRow("before the first") << "a.rep" << QKeySequence(Qt::CTRL | Qt::Key_PageUp) << "first";
-  }
-  void stepKeys() {
-    QFETCH(QString, from);
-    QFETCH(QKeySequence, key);
-    QFETCH(QString, to);
+  // F5 and Ctrl+R read the path box's replay again as Go does; Alt+Right /
+  // Ctrl+Page Down, Alt+Left / Ctrl+Page Up, Alt+Home and Alt+End open the
+  // replays beside it (their order is follow's, in replay_document_test.cpp);
+  // at either end a notice. Each key from where the one before left.
+  void keys() {
     QTemporaryDir folder;
     for (const char* name : {"a.rep", "b.rep", "c.rep"}) Write(folder.filePath(name), ReplayWriter(1).Say(name).Take());
     auto w = ShownWindow();
-    const Controls c(*w);
+    const Controls c = Of(*w);
     auto* notice = w->findChild<QLabel*>("lblNotice");
-    c.txt->setText(folder.filePath(from));
-    QTest::keySequence(QApplication::focusWidget(), key);
-    Settle(*w);
-    if (to.endsWith(".rep")) {
-      QCOMPARE(c.txt->text(), folder.filePath(to));
-      QCOMPARE(c.text1->Text(), to.toUpper() + "\r\n");
-    } else {
-      QVERIFY(notice->isVisible());
-      QVERIFY2(notice->text().contains(to), qPrintable(notice->text()));
+    c.txt->setText(folder.filePath("b.rep"));
+    for (const auto& [key, shown] :
+         std::initializer_list<std::pair<QKeySequence, QString>>{{Qt::Key_F5, "b.rep"},
+                                                                 {Qt::ALT | Qt::Key_Right, "c.rep"},
+                                                                 {Qt::ALT | Qt::Key_Right, "last"},
+                                                                 {Qt::CTRL | Qt::Key_PageUp, "b.rep"},
+                                                                 {Qt::ALT | Qt::Key_Left, "a.rep"},
+                                                                 {Qt::CTRL | Qt::Key_PageUp, "first"},
+                                                                 {Qt::CTRL | Qt::Key_PageDown, "b.rep"},
+                                                                 {Qt::ALT | Qt::Key_End, "c.rep"},
+                                                                 {Qt::ALT | Qt::Key_Home, "a.rep"},
+                                                                 {Qt::CTRL | Qt::Key_R, "a.rep"}}) {
+      notice->hide();
+      c.text1->SetText("");
+      QTest::keySequence(QApplication::focusWidget(), key);
+      Settle(*w);
+      const QString seen = notice->isVisible() ? notice->text() : c.txt->text() + ": " + c.text1->Text();
+      const bool opened = shown.endsWith(".rep");
+      QVERIFY2(opened ? seen == folder.filePath(shown) + ": " + shown.toUpper() + "\r\n" : seen.contains(shown),
+               qPrintable(key.toString() + " shows " + seen));
     }
   }
 
   // Ctrl+O asks for a replay, starting in the folder of the path box's path:
   // cancelling changes nothing, choosing a file opens it. Then Ctrl+W, or
   // Ctrl+Q, closes the window.
-  void openFileAndClose_data() {
-    QTest::addColumn<bool>("choose");
-    QTest::addColumn<QKeySequence>("close");
-    QTest::newRow("cancelled, Ctrl+W") << false << QKeySequence("Ctrl+W");
-    QTest::newRow("chosen, Ctrl+Q") << true << QKeySequence("Ctrl+Q");
-  }
   void openFileAndClose() {
-    QFETCH(bool, choose);
-    QFETCH(QKeySequence, close);
-    auto w = ShownWindow();
-    const Controls c(*w);
-    c.txt->setText(quiet_path_);
-    QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
-    auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->directory(), QDir(dir_.path()));
-    QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
-    dialog->selectFile(chat_path_);
-    choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
-    Settle(*w);
-    QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QTest::keySequence(c.txt, close);
-    QTRY_VERIFY(!w->isVisible());
+    for (const bool choose : {false, true}) {
+      auto w = ShownWindow();
+      const Controls c = Of(*w);
+      c.txt->setText(quiet_path_);
+      QTest::keySequence(QApplication::focusWidget(), QKeySequence::Open);
+      auto* dialog = w->findChild<QFileDialog*>("dlgOpen");
+      QVERIFY(dialog);
+      QVERIFY(dialog->isVisible());
+      QCOMPARE(dialog->directory(), QDir(dir_.path()));
+      QCOMPARE(dialog->nameFilters(), QStringList({"Replays (*.rep)", "All files (*)"}));
+      dialog->selectFile(chat_path_);
+      choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+      Settle(*w);
+      QCOMPARE(c.txt->text() + c.text1->Text(), choose ? chat_path_ + kChat : quiet_path_);
+      QVERIFY(QTest::qWaitForWindowActive(w.get()));
+      QTest::keySequence(c.txt, QKeySequence(choose ? "Ctrl+Q" : "Ctrl+W"));
+      QTRY_VERIFY(!w->isVisible());
+    }
   }
 };
 

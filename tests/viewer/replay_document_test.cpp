@@ -1,16 +1,20 @@
 // The replay the window shows, without a window: what each read ends in, a
 // slow read's progress, cancelling and replacing it, and following the
 // replay on disk. Every signal is logged as a word, so that a failure shows
-// the whole run.
+// the whole run. And the pieces under following: the replays beside one,
+// stepped through in a file manager's order, and a replay changing on disk,
+// seen through the watch's signals with a short quiet time.
 #include "viewer/replay_document.h"
 
 #include <sys/stat.h>
 
 #include <QtTest>
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
 
 #include "replay_writer.h"
+#include "viewer/replay_folder.h"
+#include "viewer/replay_watch.h"
 
 using namespace murvik;
 
@@ -35,7 +39,7 @@ std::string Chat(int lines, const std::string& last) {
 class ReplayDocumentTest : public QObject {
   Q_OBJECT
 
-  QTemporaryDir dir_;
+  QTemporaryDir dir_, folder_;
   std::unique_ptr<ReplayDocument> doc_;
   QStringList events_;  // every signal but Progress, in order
   QList<double> shares_;
@@ -174,6 +178,78 @@ class ReplayDocumentTest : public QObject {
     Write(path, Chat(1, "UNSEEN"));
     QTest::qWait(6 * kQuietMs);
     QCOMPARE(events_, QStringList({"read", "failed"}));
+  }
+  // The replays beside one, in order: game2.Rep, Game9.rep, game9.rep,
+  // game10.rep (a link to a file), Game11.REP, replay.rep; the rest, a link
+  // to a folder among them, is no replay. Steps from paths relative to the
+  // folder.
+  void steps() {
+    for (const char* name :
+         {"Game11.REP", "game9.rep", "Game9.rep", "game2.Rep", "notes.txt", "game10.rep.bak", "rep", "replay.rep"})
+      Write(folder_.filePath(QString::fromLatin1(name)), {});
+    QVERIFY(QFile::link("notes.txt", folder_.filePath("game10.rep")));
+    QVERIFY(QFile::link(".", folder_.filePath("zzz.rep")));
+    QVERIFY(QDir::setCurrent(folder_.path()));
+    const QString kFound = "found ", kAtFirst = "at first ", kAtLast = "at last ", kNoFolder = "no folder ";
+    for (const auto& [from, step, to] : std::initializer_list<std::tuple<QString, ReplayStep, QString>>{
+             {"game9.rep", ReplayStep::kNext, kFound + "game10.rep"},   // numbers by value
+             {"game10.rep", ReplayStep::kNext, kFound + "Game11.REP"},  // extension in upper case
+             {"Game9.rep", ReplayStep::kNext, kFound + "game9.rep"},    // equal but for case
+             {"replay.rep", ReplayStep::kNext, kAtLast},                // folder, links and other files skipped
+             {"game2.Rep", ReplayStep::kPrevious, kAtFirst},
+             {"game10.rep", ReplayStep::kFirst, kFound + "game2.Rep"},
+             {"game9.rep", ReplayStep::kLast, kFound + "replay.rep"},
+             {"game5.rep", ReplayStep::kNext, kFound + "Game9.rep"},  // from a replay since removed
+             {folder_.filePath("gone/game9.rep"), ReplayStep::kNext, kNoFolder}}) {
+      const FolderStep stepped = StepThroughFolder(from, step);
+      const QString outcome[] = {kFound, kAtFirst, kAtLast, "no replays ", kNoFolder};
+      QCOMPARE(from + ": " + outcome[stepped.outcome] + stepped.path, from + ": " + to);
+    }
+  }
+
+  // The watch gives one signal for each change, in a row: the file renamed
+  // over the path is the one followed after it, and writes closer together
+  // than the quiet time give one signal, once the file is whole. Nothing
+  // fires for the folder's other files, the path watched before, or after
+  // Stop.
+  void watch() {
+    const QString path = Write(dir_.filePath("watched.rep"), "0123456789"), next = dir_.filePath("next.rep");
+    ReplayWatch watch(std::chrono::milliseconds{kQuietMs});
+    QSignalSpy changed(&watch, &ReplayWatch::Changed), removed(&watch, &ReplayWatch::Removed);
+    qint64 size = 0;  // the file's size at the last Changed
+    connect(&watch, &ReplayWatch::Changed, this, [&] { size = QFileInfo(path).size(); });
+    watch.Watch(path);
+    QStringList seen, expected;
+    const auto expect_one = [&](QSignalSpy& spy, const char* what) {
+      spy.wait();
+      QTest::qWait(3 * kQuietMs);
+      seen << QString("%1 %2").arg(what).arg(changed.count() + removed.count());
+      expected << QString("%1 %2").arg(what).arg(expected.size() + 1);
+    };
+    Write(dir_.filePath("new.rep"), "abcdefghij");
+    QCOMPARE(std::rename(QFile::encodeName(dir_.filePath("new.rep")), QFile::encodeName(path)), 0);
+    expect_one(changed, "replaced by rename");
+    Write(path, "ABCDEFGHIJ", std::ios::in | std::ios::out);
+    expect_one(changed, "rewritten in place");
+    for (int i = 0; i < 8; ++i) {
+      Write(path, std::string(1000, 'x'), i ? std::ios::app : std::ios::out);
+      QTest::qWait(kQuietMs / 5);
+    }
+    expect_one(changed, "truncated and written in a burst");
+    QCOMPARE(size, 8000);
+    QVERIFY(QFile::remove(path));
+    expect_one(removed, "removed");
+    Write(path, "back");
+    expect_one(changed, "restored");
+    QCOMPARE(seen, expected);
+    Write(next, "next");
+    QTest::qWait(3 * kQuietMs);
+    watch.Watch(next);
+    Write(path, "changed");
+    watch.Stop();
+    Write(next, "changed");
+    QTest::qWait(3 * kQuietMs);
+    QCOMPARE(changed.count() + removed.count(), expected.size());
   }
 };
 

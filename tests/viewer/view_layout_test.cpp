@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -18,10 +17,6 @@
 
 namespace murvik {
 namespace {
-
-MessageList Messages(const char* kind, uint64_t size, uint32_t seed) {
-  return ChatOf(SynthesizedReplay(kind, size, seed));
-}
 
 std::string Crlf(std::string_view text) {
   std::string crlf;
@@ -46,92 +41,71 @@ Advances Pixels() {
   return advance;
 }
 
-// The lines built from messages handed over in two batches hold the chat's
-// text exactly, and find's matches are a plain text's, line breaks counting
-// one character.
-TEST(ChatLines, AgreeWithPlainText) {
-  for (const MessageList& messages : {Messages("chat", 300000, 11), Messages("worst", 30000, 12)}) {
-    const std::string text = ChatText(messages);
-    MessageList halves[2];
-    for (size_t i = 0; i < messages.size(); ++i)
-      halves[i >= messages.size() / 2].Add(messages[i].text, messages[i].offset, messages[i].sent);
-    ChatLines lines;
-    lines.Append(halves[0]);
-    lines.Append(halves[1]);
-    EXPECT_EQ(lines.Slice(0, lines.size(), "\r\n"), text);
-    EXPECT_EQ(ChatLines::FromText(text).Slice(0, UINT64_MAX, "\r\n"), text);
-    const std::string plain = lines.Slice(0, lines.size());
-    EXPECT_EQ(Crlf(plain), text);
-    EXPECT_EQ(lines.line_count(), size_t(std::count(plain.begin(), plain.end(), '\n') + 1));
-    for (size_t i = 0; i < lines.line_count(); i += 7) {
-      EXPECT_EQ(lines.LineOf(lines.LineStart(i)), i);
-      EXPECT_EQ(lines.LineOf(lines.LineEnd(i)), i);
-    }
-    for (const std::string term : {"e", "GG", "o m", " ", "no such words"})
-      EXPECT_EQ(lines.FindAll(term), PlainMatches(plain, term)) << term;
+// Messages handed over together: their texts, each sent but maybe the last.
+struct Batch {
+  std::vector<std::string> texts;
+  bool last_sent = true;
+  bool Sent(size_t i) const { return i + 1 < texts.size() || last_sent; }
+  MessageList List() const {
+    MessageList list;
+    for (size_t i = 0; i < texts.size(); ++i) list.Add(texts[i], 0, Sent(i));
+    return list;
   }
+};
+
+// A synthesized replay's messages, in two batches.
+std::vector<Batch> Halves(const char* kind, uint64_t size, uint32_t seed) {
+  const MessageList messages = ChatOf(SynthesizedReplay(kind, size, seed));
+  std::vector<Batch> halves(2);
+  for (size_t i = 0; i < messages.size(); ++i) halves[i >= messages.size() / 2].texts.emplace_back(messages[i].text);
+  halves[1].last_sent = messages.back().sent;
+  return halves;
 }
 
-// The line index agrees with a plain list of line starts, across its blocks,
-// scanned or kept whole, and with the last line kept where the core left it:
-// every line's start, end and text, the line of every position (past the
-// end too), slices and matches over the join.
-TEST(ChatLines, IndexAgreesWithPlainStarts) {
+// The lines built from batches of messages (or from a text) agree with the
+// plain text the messages make, a line break after each sent one: as text
+// with either break, and read back from it; with a plain list of line
+// starts, across the index's blocks, scanned or kept whole, and with the last
+// line kept where the core left it: every line's start, end and text, the
+// line of every position (past the end too); slices, and find's matches over
+// the joins, line breaks counting one character.
+TEST(ChatLines, AgreeWithPlainText) {
   std::mt19937 rng(5);
-  const auto batch = [](std::initializer_list<std::pair<std::string, bool>> messages) {
-    MessageList list;
-    for (const auto& [text, sent] : messages) list.Add(text, 0, sent);
-    return list;
-  };
-  const auto random_lines = [&](int count, bool huge) {
-    MessageList list;
+  const auto mixed = [&](int count, bool huge) {
+    Batch b{{}, rng() % 16 != 0};
     for (int i = 0; i < count; ++i) {
-      const size_t length = rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12;
-      std::string text(length, 'A');
+      std::string text(rng() % 8 == 0 ? rng() % (huge ? 20000 : 300) : rng() % 12, 'A');
       for (char& c : text) c = "AB E"[rng() % 4];
-      list.Add(text, 0, rng() % 16 != 0);
+      b.texts.push_back(text);
     }
-    return list;
+    return b;
   };
   const std::string huge(200000, 'X');
-  using Build = std::function<void(ChatLines&)>;
-  for (const auto& [name, build] : std::initializer_list<std::pair<const char*, Build>>{
-           {"empty lines",
-            [&](ChatLines& l) {
-              for (int i = 0; i < 3; ++i) l.Append(random_lines(0, false)), l.Append(batch({{"", true}}));
-              MessageList empty;
-              for (int i = 0; i < 1000; ++i) empty.Add("", 0, true);
-              l.Append(empty);
-            }},
-           {"one huge line kept",
-            [&](ChatLines& l) {
-              l.Append(batch({{huge, false}}));
-            }},
-           {"one huge line copied",
-            [&](ChatLines& l) {
-              l.Append(static_cast<const MessageList&>(batch({{huge, false}})));
-            }},
-           {"a mix, the last line kept",
-            [&](ChatLines& l) {
-              l.Append(random_lines(700, true));
-              l.Append(random_lines(600, false));
-              l.Append(batch({{"E", true}, {"AE E", false}}));
-            }},
-           {"a mix, more after a kept line",
-            [&](ChatLines& l) {
-              l.Append(random_lines(300, true));
-              l.Append(batch({{"", true}, {huge, false}}));
-              l.Append(random_lines(400, true));
-            }},
-           {"text", [&](ChatLines& l) { l = ChatLines::FromText("A\r\n\rB\nCC\r\n" + huge + "\n"); }},
-       }) {
+  const Batch line{{""}}, lines1000{std::vector<std::string>(1000, "")};
+  for (const auto& [name, batches, copied, from_text] :
+       std::vector<std::tuple<const char*, std::vector<Batch>, bool, std::string>>{
+           {"a chat in halves", Halves("chat", 300000, 11), false, ""},
+           {"the worst chat in halves", Halves("worst", 30000, 12), false, ""},
+           {"empty lines", {{}, line, {}, line, {}, line, lines1000}, false, ""},
+           {"one huge line kept", {{{huge}, false}}, false, ""},
+           {"one huge line copied", {{{huge}, false}}, true, ""},
+           {"a mix, the last line kept", {mixed(700, true), mixed(600, false), {{"E", "AE E"}, false}}, false, ""},
+           {"a mix, more after a kept line", {mixed(300, true), {{"", huge}, false}, mixed(400, true)}, false, ""},
+           {"text", {{{"A", "", "B", "CC", huge, ""}, false}}, false, "A\r\n\rB\nCC\r\n" + huge + "\n"}}) {
     SCOPED_TRACE(name);
-    ChatLines lines;
-    build(lines);
-    const std::string text = lines.Slice(0, UINT64_MAX);
+    ChatLines lines = ChatLines::FromText(from_text);
+    for (const Batch& b : batches)
+      if (from_text.empty()) copied ? lines.Append(static_cast<const MessageList&>(b.List())) : lines.Append(b.List());
+    std::string text;
     std::vector<uint64_t> starts{0};
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '\n') starts.push_back(i + 1);
+    for (const Batch& b : batches)
+      for (size_t i = 0; i < b.texts.size(); ++i) {
+        text += b.texts[i];
+        if (b.Sent(i)) text += '\n', starts.push_back(text.size());
+      }
+    ASSERT_EQ(lines.Slice(0, UINT64_MAX), text);
+    EXPECT_EQ(lines.Slice(0, lines.size(), "\r\n"), Crlf(text));
+    EXPECT_EQ(ChatLines::FromText(Crlf(text)).Slice(0, UINT64_MAX), text);
     ASSERT_EQ(lines.size(), text.size());
     ASSERT_EQ(lines.line_count(), starts.size());
     for (size_t i = 0; i < starts.size(); ++i) {
@@ -144,7 +118,8 @@ TEST(ChatLines, IndexAgreesWithPlainStarts) {
       ASSERT_EQ(lines.LineOf(pos), size_t(std::upper_bound(starts.begin(), starts.end(), pos) - starts.begin()) - 1)
           << "position " << pos;
     EXPECT_EQ(lines.Slice(3, text.size() - 2, "\r\n"), Crlf(text.substr(3, text.size() - 5)));
-    for (const std::string term : {"E", "\nX", "e a"}) EXPECT_EQ(lines.FindAll(term), PlainMatches(text, term)) << term;
+    for (const std::string term : {"e", "GG", "o m", " ", "\nX", "e a", "no such words"})
+      EXPECT_EQ(lines.FindAll(term), PlainMatches(text, term)) << term;
   }
 }
 
