@@ -244,11 +244,8 @@ TEST_F(ChatCommand, PrintsTheChatOrSaysWhyNot) {
               json || jsonl ? c.out : WithLineBreaks(c.out));
     EXPECT_EQ(run.err, c.err);
   }
-}
-
-// --help names every option and --version the program; both end their lines
-// as the text does.
-TEST_F(ChatCommand, TellsItsOptionsAndVersion) {
+  // --help names every option and --version the program; both end their
+  // lines as the text does.
   const ChatRun help = Chat({"--help"}), version = Chat({"--version"});
   EXPECT_EQ(help.status + version.status, kExitOk);
   EXPECT_EQ(help.out.substr(0, help.out.find(kLineBreak)), "Usage: murvik-chat [OPTION]... FILE...");

@@ -22,15 +22,14 @@ expect() {
   echo "FAIL: murvik-chat ${*:4}: status $got, expected $1" && failures=$((failures + 1))
   diff <(od -c want_out) <(od -c out) | head -5 && diff <(od -c want_err) <(od -c err) | head -5
 }
-why() { printf 'murvik-chat: %s: %s\n' "$1" "$2"; }
 
 "$gen" keys '~~~~~[GL HF]~~~[GO, GO.][LEFT OPEN' -o a.rep && "$gen" keys '~~[B]~' -o b.rep && cp b.rep 'игра с пробелом.rep'
 chat_a=$'GL HF\nGO, GO.\nLEFT OPEN\n'
 # Wildcards, which Windows' shells leave to the program: files only, in name
 # order; a pattern matching nothing is a name.
 mkdir folder.rep && expect 1 "==> a.rep <==$nl$chat_a$nl==> b.rep <==${nl}B$nl$nl==> игра с пробелом.rep <==${nl}B$nl" \
-  "$(why 'none*.rep' 'No such file or directory')$nl" '*.rep' 'none*.rep'
-expect 1 "==> a.rep <==$nl$chat_a$nl==> игра с пробелом.rep <==${nl}B$nl" "$(why 'нет.rep' 'No such file or directory')$nl" \
+  "murvik-chat: none*.rep: No such file or directory$nl" '*.rep' 'none*.rep'
+expect 1 "==> a.rep <==$nl$chat_a$nl==> игра с пробелом.rep <==${nl}B$nl" "murvik-chat: нет.rep: No such file or directory$nl" \
   a.rep 'игра с пробелом.rep' 'нет.rep'
 
 echo "$failures failed" && [ "$failures" = 0 ]
