@@ -1,9 +1,9 @@
-// What only Windows has: names in UTF-16, the runtime's text mode, device
-// names that are no files, a console told from other character devices, and
-// CR LF line breaks. The rest is checked by the same tests as on Linux.
+// What only Windows has: names in UTF-16, offsets past 4 GiB, device names
+// that are no files and a console told from other character devices. The
+// runtime's text mode and CR LF line breaks are checked by the tests that
+// run on Linux too, run here (chat_command_test.cpp), and by the scripts.
 #include <windows.h>
 // After windows.h, which they need.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <io.h>
 
@@ -11,30 +11,16 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 
-#include "chat_text.h"
 #include "cli/platform.h"
 #include "extract/extract.h"
 #include "extract/file_read.h"
 #include "extract/system.h"
-#include "replay_writer.h"
 
 namespace murvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A replay whose bytes the runtime's text mode would change: CR LF (read as
-// LF, every record after it one byte early) and Ctrl+Z (read as the end).
-std::string ReplayForTextMode() {
-  ReplayWriter w(3);
-  w.Say("GL HF").Noise(3).Start().Type("SEE YOU");
-  std::string bytes = w.Take();
-  bytes.replace(0, 3, "\r\n\x1A");
-  bytes.replace(100, 2, "\r\n");
-  return bytes;
-}
 
 // A folder of this test's own, named in several scripts, with a space.
 struct Folder {
@@ -42,76 +28,31 @@ struct Folder {
   ~Folder() { fs::remove_all(path); }
   const fs::path path = fs::temp_directory_path() / (L"murvik тест 試験 " + std::to_wstring(GetCurrentProcessId()));
   std::string Utf8(const std::wstring& name) const { return Utf8FromWide((path / name).wstring()); }
-  void Write(const std::wstring& name, const std::string& bytes) const {
-    std::ofstream(path / name, std::ios::binary) << bytes;
-  }
 };
 
 TEST(WideText, TurnsEveryNameIntoUtf8AndBack) {
   const std::wstring names[] = {L"plain.rep", L"игра.rep", L"試合 1.rep", L"\U0001F3AE.rep",
                                 std::wstring(L"lone \xD800 and \xDC00 surrogates")};
   for (const std::wstring& name : names) EXPECT_EQ(WideFromUtf8(Utf8FromWide(name)), name);
-  EXPECT_EQ(Utf8FromWide(L"игра"), "\xD0\xB8\xD0\xB3\xD1\x80\xD0\xB0");
   EXPECT_EQ(WideFromUtf8("bad \xC3\x28 \xFF \xC0\xAF"), L"bad \xFFFD( \xFFFD \xFFFD\xFFFD");
 }
 
-TEST(ReplayFile, OpensNamesInAnyScript) {
-  const Folder folder;
-  const std::string bytes = SynthesizedReplay("chat", 5000, 2);
-  folder.Write(L"игра с пробелом.rep", bytes);
-  const ChatResult r = ExtractChat(folder.Utf8(L"игра с пробелом.rep"));
-  ASSERT_TRUE(r.status.ok()) << r.status.reason();
-  EXPECT_EQ(r.messages, ChatOf(bytes));
-  EXPECT_EQ(RegularFileSize(folder.Utf8(L"игра с пробелом.rep")), bytes.size());
-}
-
-// Files with one thread and two, and a pipe whose descriptor is in text mode:
-// the bytes go through as they are.
-TEST(ReplayFile, ReadsBytesAsTheyAre) {
-  const Folder folder;
-  const std::string bytes = ReplayForTextMode();
-  folder.Write(L"text.rep", bytes);
-  ExtractOptions two_threads;
-  two_threads.parallel_from = 0;
-  two_threads.stretch_size = 120;
-  for (const ExtractOptions& o : {ExtractOptions(), two_threads}) {
-    const ChatResult r = ExtractChat(folder.Utf8(L"text.rep"), o);
-    ASSERT_TRUE(r.status.ok()) << r.status.reason();
-    EXPECT_EQ(r.messages, ChatOf(bytes));
-  }
-  int fds[2];
-  ASSERT_EQ(_pipe(fds, 1 << 16, _O_TEXT), 0);
-  std::thread writer([&] {
-    _setmode(fds[1], _O_BINARY);
-    _write(fds[1], bytes.data(), static_cast<unsigned>(bytes.size()));
-    _close(fds[1]);
-  });
-  const ChatResult r = ExtractChatFromStream(fds[0]);
-  writer.join();
-  _close(fds[0]);
-  EXPECT_EQ(r.messages, ChatOf(bytes));
-}
-
-// Offsets past 4 GiB reach the file whole: a sparse file of 5 GiB.
+// Offsets and sizes past 4 GiB reach the file whole, named in any script: a
+// sparse file of 5 GiB.
 TEST(ReplayFile, ReadsPastFourGiB) {
   const Folder folder;
+  const fs::path path = folder.path / L"огромный.rep";
   const uint64_t at = 5ull << 30;
-  {
-    std::ofstream(folder.path / L"huge.rep", std::ios::binary) << "x";
-    const HANDLE h =
-        CreateFileW((folder.path / L"huge.rep").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD ignored = 0;
-    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(at);
-    SetFilePointerEx(h, end, nullptr, FILE_BEGIN);
-    DWORD written = 0;
-    WriteFile(h, "MURVIK", 6, &written, nullptr);
-    CloseHandle(h);
-  }
+  std::ofstream(path, std::ios::binary) << "x";
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD ignored = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  CloseHandle(h);
+  fs::resize_file(path, at);
+  std::ofstream(path, std::ios::binary | std::ios::app) << "MURVIK";
+  EXPECT_EQ(RegularFileSize(folder.Utf8(L"огромный.rep")), at + 6);
   ReplayFile file;
-  ASSERT_TRUE(file.Open(folder.Utf8(L"huge.rep")).ok());
+  ASSERT_TRUE(file.Open(folder.Utf8(L"огромный.rep")).ok());
   EXPECT_EQ(file.length(), at + 6);
   unsigned char buf[6];
   ASSERT_TRUE(ReadAt(file.fd(), buf, 6, at).ok());
@@ -147,7 +88,6 @@ TEST(Console, IsNotAnyCharacterDevice) {
   EXPECT_TRUE(_isatty(_fileno(nul)));
   EXPECT_FALSE(IsConsole(nul) || TakesEscapes(nul));
   std::fclose(nul);
-  EXPECT_EQ(WithLineBreaks("A\nB\n\n"), "A\r\nB\r\n\r\n");
 }
 
 }  // namespace
