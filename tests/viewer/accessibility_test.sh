@@ -53,3 +53,44 @@ if named("Replay path").queryText().getText(0, -1) != sys.argv[1].replace("expec
     sys.exit("FAIL: the path box does not read the replay's path")
 print("a screen reader reads the chat, its lines, caret and selection, and the path box")
 EOF
+
+# The chat's context menu (the Menu key) and the keys help (F1), as read.
+read_menu_and_help() {
+  /usr/bin/python3 - "$1" <<'EOF'
+import sys, time
+import pyatspi
+
+def find(role, check):
+    for _ in range(200):
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == "Murvik":
+                found = pyatspi.findAllDescendants(app, lambda a: a is not None and a.getRole() == role and a.name)
+                if check([a.name for a in found]):
+                    return found
+        time.sleep(0.05)
+    sys.exit(f"FAIL: the {sys.argv[1]} is not read as it should be")
+
+if sys.argv[1] == "menu":
+    items = find(pyatspi.ROLE_MENU_ITEM, lambda names: "Find..." in names)
+    names = [i.name for i in items]
+    want = ["Copy", "Select All", "Find...", "Open...", "Reload", "Next replay", "Previous replay",
+            "Keyboard shortcuts", "About Murvik"]
+    if names[: len(want)] != want:
+        sys.exit(f"FAIL: the context menu reads {names}")
+    keys = {i.name: i.queryAction().getKeyBinding(0) for i in items}
+    if "F5" not in keys["Reload"] or "F1" not in keys["Keyboard shortcuts"]:
+        sys.exit(f"FAIL: the context menu's keys read {keys}")
+    print("a screen reader reads the context menu's entries and their keys")
+else:
+    cells = find(pyatspi.ROLE_TABLE_CELL, lambda names: "F1" in names)
+    names = [c.name for c in cells]
+    if "Ctrl+F" not in names or "Find text in the chat" not in names:
+        sys.exit(f"FAIL: the keys help reads {names}")
+    print("a screen reader reads the keys help")
+EOF
+}
+id="$(timeout 10 xdotool search --sync --onlyvisible --name '^Murvik v0\.1$' | head -n1)"
+xdotool windowfocus --sync "$id" key --clearmodifiers shift+Tab Menu
+read_menu_and_help menu
+xdotool key --clearmodifiers Escape F1
+read_menu_and_help help
