@@ -35,8 +35,13 @@ QDialog* MakeKeysHelp(const QList<QAction*>& actions, QWidget* parent) {
     for (const QKeySequence& key : action->shortcuts()) keys << key.toString(QKeySequence::NativeText);
     new QTreeWidgetItem(list, {keys.join(Tr(", ")), action->statusTip()});
   }
+  // Every row shown whole, without scrolling.
   list->resizeColumnToContents(0);
-  list->header()->setStretchLastSection(true);
+  list->resizeColumnToContents(1);
+  const int frame = 2 * list->frameWidth();
+  list->setMinimumSize(
+      list->columnWidth(0) + list->columnWidth(1) + frame + list->fontMetrics().averageCharWidth() * 2,
+      list->header()->sizeHint().height() + list->topLevelItemCount() * list->sizeHintForRow(0) + frame + 2);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
   buttons->button(QDialogButtonBox::Close)->setObjectName(QStringLiteral("cmdClose"));
@@ -45,8 +50,6 @@ QDialog* MakeKeysHelp(const QList<QAction*>& actions, QWidget* parent) {
   auto* layout = new QVBoxLayout(dialog);
   layout->addWidget(list);
   layout->addWidget(buttons);
-  const int width = list->columnWidth(0) + list->fontMetrics().averageCharWidth() * 64;
-  dialog->resize(width, list->sizeHintForRow(0) * (list->topLevelItemCount() + 3) + buttons->sizeHint().height());
   return dialog;
 }
 

@@ -130,7 +130,6 @@ WindowActions::WindowActions(QWidget* window) {
     if (row.window_binds) window->addAction(action);
     actions_[static_cast<size_t>(row.action)] = action;
   }
-  get(WindowAction::kLowercase)->setCheckable(true);
 }
 
 QList<QAction*> WindowActions::all() const { return QList<QAction*>(actions_.begin(), actions_.end()); }
