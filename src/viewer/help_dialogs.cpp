@@ -50,6 +50,7 @@ QDialog* MakeKeysHelp(const QList<QAction*>& actions, QWidget* parent) {
   auto* layout = new QVBoxLayout(dialog);
   layout->addWidget(list);
   layout->addWidget(buttons);
+  list->setFocus();  // where a screen reader starts reading
   return dialog;
 }
 
