@@ -68,51 +68,44 @@ class WindowActionsTest : public QObject {
   void cleanup() { w_.reset(); }
 
   // Each action does something in each state it is enabled in, and nothing
-  // is enabled where it would do nothing.
+  // is enabled where it would do nothing. Open, Go, Lowercase, Close, the
+  // keys help and About always are; "steps" are the four folder steps.
   void enabledAsTheWindowStands_data() {
-    QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("enabled");
-    const QString always = "Open Go Lowercase Close KeysHelp About";
-    QTest::newRow("nothing opened") << ""
-                                    << "Reload " + always;
-    QTest::newRow("path box empty") << "empty" << always;
-    QTest::newRow("a chat shown") << "a.rep"
-                                  << "SelectAll Find Reload NextReplay PreviousReplay FirstReplay LastReplay " + always;
-    QTest::newRow("a selection") << "select"
-                                 << "Copy SelectAll Find Reload NextReplay PreviousReplay FirstReplay "
-                                    "LastReplay " +
-                                        always;
-    QTest::newRow("found") << "find"
-                           << "Copy SelectAll Find FindNext FindPrevious Reload NextReplay "
-                              "PreviousReplay FirstReplay LastReplay " +
-                                  always;
-    QTest::newRow("alone in its folder") << "alone/c.rep"
-                                         << "SelectAll Find Reload " + always;
-    QTest::newRow("a failed replay") << "none.rep"
-                                     << "SelectAll Find Reload NextReplay PreviousReplay "
-                                        "FirstReplay LastReplay " +
-                                            always;
-    QTest::newRow("reading") << "reading"
-                             << "Reload NextReplay PreviousReplay FirstReplay LastReplay Cancel " + always;
+    const auto row = [](const char* state, const char* enabled) { QTest::newRow(state) << QString(enabled); };
+    row("default path", "Reload");
+    row("path box empty", "");
+    row("a.rep", "SelectAll Find Reload steps");
+    row("selected", "Copy SelectAll Find Reload steps");
+    row("found", "Copy SelectAll Find FindNext FindPrevious Reload steps");
+    row("alone/c.rep", "SelectAll Find Reload");     // alone in its folder
+    row("none.rep", "SelectAll Find Reload steps");  // failed
+    row("reading", "Reload steps Cancel");
   }
   void enabledAsTheWindowStands() {
-    QFETCH(QString, state);
-    if (state == "empty") w_->findChild<QLineEdit*>("txtReplay")->clear();
-    if (state.endsWith(".rep")) Open(dir_.filePath(state));
-    if (state == "select" || state == "find") Open(dir_.filePath("a.rep"));
-    if (state == "select") text1_->Select(0, 2);
-    if (state == "find") {
-      QTest::keySequence(w_.get(), QKeySequence::Find);
-      QTest::keyClicks(QApplication::focusWidget(), "gl");
-    }
+    const QString state = QTest::currentDataTag();
+    if (state == "path box empty") w_->findChild<QLineEdit*>("txtReplay")->clear();
     if (state == "reading") {
       ExtractOptions slow;
       slow.on_progress = [](uint64_t) { return QThread::msleep(3000), true; };
       w_->document().SetReadOptions(slow);
-      Open(dir_.filePath("b.rep"));
+    }
+    if (state.endsWith(".rep") || state == "reading" || state == "selected" || state == "found")
+      Open(dir_.filePath(state.endsWith(".rep") ? state : "a.rep"));
+    if (state == "selected") text1_->Select(0, 2);
+    if (state == "found") {
+      QTest::keySequence(w_.get(), QKeySequence::Find);
+      QTest::keyClicks(QApplication::focusWidget(), "gl");
     }
     QFETCH(QString, enabled);
-    QStringList names = enabled.split(' ');
+    QStringList names = enabled.replace("steps", "NextReplay PreviousReplay FirstReplay LastReplay").split(' ');
+    names << "Open"
+          << "Go"
+          << "Lowercase"
+          << "Close"
+          << "KeysHelp"
+          << "About";
+    names.removeAll("");
     names.sort();
     QTRY_COMPARE(Enabled(*w_), names.join(' '));
   }
@@ -142,8 +135,8 @@ class WindowActionsTest : public QObject {
   // F1 lists every action that has keys, with all its keys; Esc closes it.
   void keysHelpListsEveryKey() {
     QTest::keyClick(w_.get(), Qt::Key_F1);
-    QDialog* help = nullptr;
-    QTRY_VERIFY((help = w_->findChild<QDialog*>("dlgKeys")) && help->isVisible());
+    auto* help = w_->findChild<QDialog*>("dlgKeys");
+    QVERIFY(help);
     QStringList rows, listed;
     for (const QAction* a : w_->actions().all())
       if (!a->shortcuts().isEmpty())
@@ -157,32 +150,27 @@ class WindowActionsTest : public QObject {
     QTRY_VERIFY(!w_->findChild<QDialog*>("dlgKeys"));
   }
 
-  // About names the version, the licence, the Qt it runs on and the manual.
-  void aboutTellsWhatMurvikIs() {
-    w_->findChild<QAction*>("actAbout")->trigger();
-    auto* about = w_->findChild<QMessageBox*>("dlgAbout");
-    QVERIFY(about);
-    const QString text = about->text() + about->informativeText();
-    for (const QString& part :
-         {QString("0.01"), QString("MIT"), QString("Copyright"), QString(qVersion()), QString("man murvik")})
-      QVERIFY2(text.contains(part), qPrintable(part));
-    QTest::keyClick(about, Qt::Key_Escape);
-    QTRY_VERIFY(!w_->findChild<QMessageBox*>("dlgAbout"));
-  }
-
-  // The path box, Go and Lowercase name their keys; the empty box names F1.
-  void controlsNameTheirKeys_data() {
-    QTest::addColumn<QString>("keys");
-    QTest::newRow("txtReplay") << "Enter Ctrl+O Alt+Right Alt+Left";
+  // About names the version, the licence, the Qt it runs on and the manual;
+  // the path box, Go and Lowercase name their keys, the empty box F1.
+  void tellsWhatItIsAndDoes_data() {
+    QTest::addColumn<QString>("parts");
+    QTest::newRow("dlgAbout") << QString("0.01|MIT|Copyright (c) 2026|%1|man murvik").arg(qVersion());
+    QTest::newRow("txtReplay") << "Enter|Ctrl+O|Alt+Right|Alt+Left";
     QTest::newRow("cmdGo") << "Alt+G";
     QTest::newRow("chkLowercase") << "Alt+L";
-    QTest::newRow("Text1") << "Ctrl+O F1";  // the grey hint of the empty box
+    QTest::newRow("Text1") << "Ctrl+O|F1";
   }
-  void controlsNameTheirKeys() {
-    QFETCH(QString, keys);
+  void tellsWhatItIsAndDoes() {
+    QFETCH(QString, parts);
+    w_->findChild<QAction*>("actAbout")->trigger();
+    auto* about = w_->findChild<QMessageBox*>("dlgAbout");
     const QWidget* control = w_->findChild<QWidget*>(QTest::currentDataTag());
-    const QString text = control == text1_ ? text1_->placeholder_text() : control->toolTip();
-    for (const QString& key : keys.split(' ')) QVERIFY2(text.contains(key), qPrintable(key + " in " + text));
+    const QString text = control == about    ? about->text() + about->informativeText()
+                         : control == text1_ ? text1_->placeholder_text()
+                                             : control->toolTip();
+    for (const QString& part : parts.split('|')) QVERIFY2(text.contains(part), qPrintable(part + " in " + text));
+    QTest::keyClick(about, Qt::Key_Escape);
+    QTRY_VERIFY(!w_->findChild<QMessageBox*>("dlgAbout"));
   }
 };
 
