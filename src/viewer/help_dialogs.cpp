@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -38,7 +39,8 @@ QDialog* MakeKeysHelp(const QList<QAction*>& actions, QWidget* parent) {
   // Every row shown whole, without scrolling.
   list->resizeColumnToContents(0);
   list->resizeColumnToContents(1);
-  const int frame = 2 * list->frameWidth();
+  // (with room for scroll bars, which a larger font may still need)
+  const int frame = 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   list->setMinimumSize(
       list->columnWidth(0) + list->columnWidth(1) + frame + list->fontMetrics().averageCharWidth() * 2,
       list->header()->sizeHint().height() + list->topLevelItemCount() * list->sizeHintForRow(0) + frame + 2);
