@@ -76,6 +76,7 @@ void ChatView::SetChat(std::shared_ptr<const ChatLines> chat) {
   SyncScrollBar();
   viewport()->update();
   emit textChanged();
+  emit selectionChanged();
 }
 
 QString ChatView::Text() const {
@@ -111,6 +112,7 @@ void ChatView::SelectAll() {
   caret_ = chat_->size();
   viewport()->update();
   SelectionMade();
+  emit selectionChanged();
 }
 
 void ChatView::Copy() const {
@@ -237,6 +239,11 @@ void ChatView::resizeEvent(QResizeEvent* event) {
 void ChatView::keyPressEvent(QKeyEvent* event) {
   if (event == QKeySequence::SelectAll) return SelectAll();
   if (event == QKeySequence::Copy) return Copy();
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    // Shift+F10 opens the context menu as the Menu key does, as on Windows and KDE.
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+    return contextMenuEvent(&menu);
+  }
   using K = QKeySequence;
   static constexpr struct {
     K::StandardKey move, select;
@@ -323,6 +330,7 @@ void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
   preferred_x_ = -1;
   ScrollTo(caret_);
   viewport()->update();
+  emit selectionChanged();
   if (QAccessible::isActive()) {
     QAccessibleTextCursorEvent moved(this, int(std::min<uint64_t>(caret_, INT_MAX)));
     QAccessible::updateAccessibility(&moved);
@@ -478,9 +486,17 @@ void ChatView::wheelEvent(QWheelEvent* event) {
 }
 
 void ChatView::contextMenuEvent(QContextMenuEvent* event) {
-  QMenu* menu = CreateContextMenu();
+  QMenu* menu = make_menu_ ? make_menu_(this) : CreateContextMenu();
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->popup(event->globalPos());
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    // From the keyboard the menu opens at the caret, kept within the view.
+    const QRect inside = viewport()->rect();
+    const QPoint below = CharacterRect(caret_).bottomLeft();
+    at = viewport()->mapToGlobal(
+        QPoint(std::clamp(below.x(), 0, inside.right()), std::clamp(below.y(), 0, inside.bottom())));
+  }
+  menu->popup(at);
 }
 
 void ChatView::changeEvent(QEvent* event) {

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,9 @@ class ChatView : public QAbstractScrollArea {
   void Copy() const;
   // A new context menu with Copy and Select All; the caller owns it.
   QMenu* CreateContextMenu();
+  // Makes the context menu with `make` instead (the window's actions); it
+  // deletes itself when closed.
+  void SetContextMenu(std::function<QMenu*(QWidget* parent)> make) { make_menu_ = std::move(make); }
 
   // Marks `length` characters at each of `starts` (ascending, apart), as the
   // find box's matches; none when empty.
@@ -87,6 +91,8 @@ class ChatView : public QAbstractScrollArea {
  signals:
   // A new chat is shown.
   void textChanged();
+  // The caret or the selection moved.
+  void selectionChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -134,6 +140,7 @@ class ChatView : public QAbstractScrollArea {
   void SelectionMade();
   void UpdateMetrics();
 
+  std::function<QMenu*(QWidget*)> make_menu_;
   std::shared_ptr<const ChatLines> chat_;
   LetterCase case_ = LetterCase::kAsIs;
   QString placeholder_;

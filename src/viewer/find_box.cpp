@@ -56,6 +56,7 @@ void FindBox::Close() {
   hide();
   view_->SetHighlights({}, 0);
   view_->setFocus(Qt::OtherFocusReason);
+  emit matchesChanged();
 }
 
 void FindBox::Search() {
@@ -73,6 +74,7 @@ void FindBox::Search() {
   const auto at = std::lower_bound(found.begin(), found.end(), from);
   current_ = found.empty() ? -1 : at == found.end() ? 0 : long(at - found.begin());
   Select();
+  emit matchesChanged();
 }
 
 void FindBox::Step(int by) {

@@ -34,6 +34,10 @@ class FindBox : public QFrame {
   void Next() { Step(1); }
   void Previous() { Step(-1); }
 
+ signals:
+  // The matches were found again, or dropped as the box closed.
+  void matchesChanged();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,7 +1,9 @@
 #include "viewer/frm_murvik.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,7 +17,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
@@ -25,6 +26,7 @@
 
 #include "viewer/chat_view.h"
 #include "viewer/find_box.h"
+#include "viewer/help_dialogs.h"
 #include "viewer/icon.h"
 #include "viewer/reading_panel.h"
 #include "viewer/replay_folder.h"
@@ -76,8 +78,9 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   text1_->setAccessibleName(tr("Chat"));
   text1_->setAccessibleDescription(tr("The chat of the replay, one line for each message"));
   text1_->SetPlaceholderText(
-      tr("To open a replay, press %1, or type its path below and press Go, or drop the file here.")
-          .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText)));
+      tr("To open a replay, press %1, or type its path below and press Go, or drop the file here. %2 lists the keys.")
+          .arg(QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText),
+               QKeySequence(QKeySequence::HelpContents).toString(QKeySequence::NativeText)));
 
   cmd_go_ = new QPushButton(tr("&Go"), this);
   cmd_go_->setObjectName(QStringLiteral("cmdGo"));
@@ -107,7 +110,7 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
   connect(cmd_go_, &QPushButton::clicked, this, &frmMurvik::Go);
   connect(txt_replay_, &QLineEdit::returnPressed, this, &frmMurvik::Go);
   connect(chk_lowercase_, &QCheckBox::clicked, this, &frmMurvik::Lowercase);
-  BindKeys();
+  MakeActions();
   ConnectDocument();
 
   scale_ = scale ? *scale : FittingScale();
@@ -122,26 +125,66 @@ frmMurvik::frmMurvik(const QString& command_line, std::optional<TwipScale> scale
 
 frmMurvik::~frmMurvik() = default;
 
-void frmMurvik::BindKeys() {
-  new QShortcut(QKeySequence::Find, this, this, &frmMurvik::Find);
-  cancel_key_ = new QShortcut(Qt::Key_Escape, this, this, &frmMurvik::Cancel);
-  cancel_key_->setEnabled(false);  // only while reading, so that it takes Esc from nobody else
-  auto* reload = new QShortcut(QKeySequence::Refresh, this, this, &frmMurvik::Go);
-  reload->setKeys(reload->keys() << QKeySequence(Qt::CTRL | Qt::Key_R));
-  for (const auto& [keys, step] :
-       {std::pair{QList<QKeySequence>{Qt::ALT | Qt::Key_Right, Qt::CTRL | Qt::Key_PageDown}, ReplayStep::kNext},
-        {{Qt::ALT | Qt::Key_Left, Qt::CTRL | Qt::Key_PageUp}, ReplayStep::kPrevious},
-        {{Qt::ALT | Qt::Key_Home}, ReplayStep::kFirst},
-        {{Qt::ALT | Qt::Key_End}, ReplayStep::kLast}}) {
-    auto* shortcut = new QShortcut(this);
-    shortcut->setKeys(keys);
-    connect(shortcut, &QShortcut::activated, this, [this, step = step] { Step(step); });
+void frmMurvik::MakeActions() {
+  using A = WindowAction;
+  actions_ = std::make_unique<WindowActions>(this);
+  const auto on = [this](A action, auto&& slot) { connect(actions_->get(action), &QAction::triggered, this, slot); };
+  on(A::kCopy, [this] { text1_->Copy(); });
+  on(A::kSelectAll, [this] { text1_->SelectAll(); });
+  on(A::kFind, &frmMurvik::Find);
+  on(A::kFindNext, [this] { find_box_->Next(); });
+  on(A::kFindPrevious, [this] { find_box_->Previous(); });
+  on(A::kOpen, &frmMurvik::OpenFile);
+  on(A::kReload, &frmMurvik::Go);
+  for (const auto& [action, step] : {std::pair{A::kNextReplay, ReplayStep::kNext},
+                                     {A::kPreviousReplay, ReplayStep::kPrevious},
+                                     {A::kFirstReplay, ReplayStep::kFirst},
+                                     {A::kLastReplay, ReplayStep::kLast}})
+    on(action, [this, step = step] { Step(step); });
+  on(A::kGo, [this] { cmd_go_->click(); });
+  on(A::kLowercase, [this] { chk_lowercase_->click(); });
+  on(A::kCancel, &frmMurvik::Cancel);
+  on(A::kClose, &QWidget::close);
+  on(A::kKeysHelp, [this] { MakeKeysHelp(actions_->all(), this)->open(); });
+  on(A::kAbout, [this] { MakeAbout(this)->open(); });
+
+  text1_->SetContextMenu([this](QWidget* parent) {
+    UpdateActions();
+    return actions_->ContextMenu(parent);
+  });
+  connect(text1_, &ChatView::selectionChanged, this, &frmMurvik::UpdateActions);
+  connect(text1_, &ChatView::textChanged, this, &frmMurvik::UpdateActions);
+  connect(txt_replay_, &QLineEdit::textChanged, this, &frmMurvik::UpdateActions);
+  connect(find_box_, &FindBox::matchesChanged, this, &frmMurvik::UpdateActions);
+
+  const auto keys = [this](A action) {
+    QStringList names;
+    for (const QKeySequence& key : actions_->get(action)->shortcuts()) names << key.toString(QKeySequence::NativeText);
+    return names.join(tr(" or "));
+  };
+  txt_replay_->setToolTip(tr("The replay to open: Enter opens it, %1 chooses a file; %2 and %3 open the next and "
+                             "the previous replay in its folder")
+                              .arg(keys(A::kOpen), keys(A::kNextReplay), keys(A::kPreviousReplay)));
+  cmd_go_->setToolTip(tr("Open the replay named in the path box (%1)").arg(keys(A::kGo)));
+  chk_lowercase_->setToolTip(tr("Show the chat in lower case (%1)").arg(keys(A::kLowercase)));
+}
+
+void frmMurvik::UpdateActions() {
+  const QString path = PathBoxPath();
+  // The folder is listed again when the path changes, and whenever a read
+  // begins or ends, as replays come and go.
+  if (path != replays_listed_for_) {
+    replays_listed_for_ = path;
+    other_replays_ = HoldsOtherReplays(path);
   }
-  new QShortcut(QKeySequence::Open, this, this, &frmMurvik::OpenFile);
-  new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
-  // Some platforms bind no key to Quit; Ctrl+Q closes the window everywhere.
-  auto* quit = new QShortcut(QKeySequence::Quit, this, this, &QWidget::close);
-  if (!quit->keys().contains(QKeySequence(Qt::CTRL | Qt::Key_Q))) quit->setKeys(quit->keys() << (Qt::CTRL | Qt::Key_Q));
+  WindowState state;
+  state.path_named = !path.isEmpty();
+  state.reading = document_->reading();
+  state.chat_shown = !text1_->chat().empty();
+  state.selection = text1_->selection_start() != text1_->selection_end();
+  state.other_replays = other_replays_;
+  state.find_matches = find_box_->isVisible() && !text1_->highlights().empty();
+  actions_->Update(state);
 }
 
 void frmMurvik::ConnectDocument() {
@@ -199,7 +242,8 @@ void frmMurvik::ShowStarted(bool again) {
     text1_->SetChat(nullptr);
     text1_->hide();
   }
-  cancel_key_->setEnabled(true);
+  replays_listed_for_.clear();  // replays may have come or gone
+  UpdateActions();
 }
 
 void frmMurvik::ShowLoaded(std::shared_ptr<const ChatLines> chat, std::optional<ViewPlace> restore) {
@@ -283,7 +327,8 @@ void frmMurvik::ShowProgress(double share) {
 }
 
 void frmMurvik::EndReading() {
-  cancel_key_->setEnabled(false);
+  replays_listed_for_.clear();
+  UpdateActions();
   const bool had_focus = reading_panel_->isAncestorOf(QApplication::focusWidget());
   reading_panel_->hide();
   if (had_focus) txt_replay_->setFocus(Qt::OtherFocusReason);

@@ -14,12 +14,12 @@
 #include "viewer/layout.h"
 #include "viewer/replay_document.h"
 #include "viewer/twips.h"
+#include "viewer/window_actions.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QShortcut;
 class QTimer;
 
 namespace murvik {
@@ -53,6 +53,8 @@ class frmMurvik : public QWidget {
   ReplayDocument& document() { return *document_; }
   // Whether a replay is being read.
   bool reading() const { return document_->reading(); }
+  // The window's actions: the keys it answers, its menus' entries.
+  const WindowActions& actions() const { return *actions_; }
 
  public slots:
   // Starts reading the replay named in the path box, on a thread of its
@@ -85,8 +87,10 @@ class frmMurvik : public QWidget {
   QString PathBoxPath() const;
   // Connects the document's signals to the controls.
   void ConnectDocument();
-  // Binds every key the window answers.
-  void BindKeys();
+  // Makes the window's actions, binds their keys and names them in tooltips.
+  void MakeActions();
+  // Enables each action as the window now stands.
+  void UpdateActions();
   // A read has begun; `again` for the replay shown, read again after it
   // changed on disk: the box stays as it is until the new chat replaces it,
   // at the same place, unless the read takes long.
@@ -114,7 +118,9 @@ class frmMurvik : public QWidget {
   QPushButton* cmd_go_;
   FindBox* find_box_;
   ReadingPanel* reading_panel_;
-  QShortcut* cancel_key_;
+  std::unique_ptr<WindowActions> actions_;
+  QString replays_listed_for_;  // the path whose folder was last listed
+  bool other_replays_ = false;  // whether it held another replay
   QLabel* lbl_notice_;
   QTimer* notice_time_;
   ReplayDocument* document_;

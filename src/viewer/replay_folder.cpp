@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringList>
 #include <string_view>
+#include <utility>
 
 namespace murvik {
 namespace {
@@ -36,16 +37,29 @@ bool ListReplays(const QString& folder, QStringList& names) {
   return true;
 }
 
+// The folder part of `path`, with its slash, and the name after it.
+std::pair<QString, QString> SplitPath(const QString& path) {
+  const qsizetype cut = path.lastIndexOf(QLatin1Char('/')) + 1;
+  return {path.left(cut), path.mid(cut)};
+}
+
+QString FolderOf(const QString& prefix) { return prefix.isEmpty() ? QStringLiteral(".") : prefix; }
+
 }  // namespace
+
+bool HoldsOtherReplays(const QString& path) {
+  const auto [prefix, name] = SplitPath(path);
+  QStringList names;
+  if (!ListReplays(FolderOf(prefix), names)) return false;
+  return names.size() > 1 || (names.size() == 1 && names.front() != name);
+}
 
 FolderStep StepThroughFolder(const QString& path, ReplayStep step) {
   // The path's own form is kept: the replay found gets the same folder part,
   // relative or not, so that the path box shows it as it would a typed path.
-  const qsizetype cut = path.lastIndexOf(QLatin1Char('/')) + 1;
-  const QString prefix = path.left(cut), name = path.mid(cut);
-  const QString folder = prefix.isEmpty() ? QStringLiteral(".") : prefix;
+  const auto [prefix, name] = SplitPath(path);
   QStringList names;
-  if (!ListReplays(folder, names)) return {FolderStep::kNoFolder, {}};
+  if (!ListReplays(FolderOf(prefix), names)) return {FolderStep::kNoFolder, {}};
   if (names.isEmpty()) return {FolderStep::kNoReplays, {}};
 
   // The user's language orders the names, as in their file manager. The C

@@ -27,6 +27,10 @@ struct FolderStep {
 // (any case) in its folder; `path` itself need not exist or be a replay.
 FolderStep StepThroughFolder(const QString& path, ReplayStep step);
 
+// Whether the folder of `path` holds a replay other than `path` itself: one
+// that a step could lead to.
+bool HoldsOtherReplays(const QString& path);
+
 }  // namespace murvik
 
 #endif  // MURVIK_VIEWER_REPLAY_FOLDER_H_

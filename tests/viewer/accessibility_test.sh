@@ -53,3 +53,48 @@ if named("Replay path").queryText().getText(0, -1) != sys.argv[1].replace("expec
     sys.exit("FAIL: the path box does not read the replay's path")
 print("a screen reader reads the chat, its lines, caret and selection, and the path box")
 EOF
+
+# The chat's context menu (the Menu key) and the keys help (F1), as a screen
+# reader meets them: a menu is no window of the application's own, so it is
+# found through the entry that takes the focus when it opens.
+id="$(timeout 10 xdotool search --sync --onlyvisible --name '^Murvik v0\.1$' | head -n1)"
+xdotool windowfocus --sync "$id"
+/usr/bin/python3 - <<'EOF'
+import subprocess, sys
+import pyatspi
+from gi.repository import GLib
+
+def focused_after(keys, *roles):
+    """The first object of one of `roles` that takes the focus once `keys` are pressed."""
+    found, loop = [], GLib.MainLoop()
+    def on_focus(event):
+        if event.detail1 and event.source is not None and event.source.getRole() in roles:
+            found.append(event.source)
+            loop.quit()
+    pyatspi.Registry.registerEventListener(on_focus, "object:state-changed:focused")
+    subprocess.run(["xdotool", "key", "--clearmodifiers"] + keys, check=True)
+    GLib.timeout_add_seconds(10, loop.quit)
+    loop.run()
+    pyatspi.Registry.deregisterEventListener(on_focus, "object:state-changed:focused")
+    if not found:
+        sys.exit(f"FAIL: nothing of roles {roles} took the focus after {keys}")
+    return found[0]
+
+item = focused_after(["shift+Tab", "Menu", "Down"], pyatspi.ROLE_MENU_ITEM)
+entries = [(i.name, i.queryAction().getKeyBinding(0)) for i in item.parent if i.getRole() == pyatspi.ROLE_MENU_ITEM]
+names = [name for name, _ in entries]
+want = ["Copy", "Select All", "Find...", "Open...", "Reload", "Next replay", "Previous replay",
+        "Keyboard shortcuts", "About Murvik"]
+if names != want:
+    sys.exit(f"FAIL: the context menu reads {names}")
+keys = dict(entries)
+if "F5" not in keys["Reload"] or "F1" not in keys["Keyboard shortcuts"]:
+    sys.exit(f"FAIL: the context menu's keys read {keys}")
+print("a screen reader reads the context menu's entries and their keys")
+
+table = focused_after(["Escape", "F1"], pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_TABLE).queryTable()
+cells = [table.getAccessibleAt(r, c).name for r in range(table.nRows) for c in range(2)]
+if "Ctrl+F" not in cells or "Find text in the chat" not in cells or "F1" not in cells:
+    sys.exit(f"FAIL: the keys help reads {cells}")
+print("a screen reader reads the keys help")
+EOF

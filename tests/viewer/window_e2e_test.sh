@@ -38,3 +38,34 @@ xdotool key --clearmodifiers ctrl+f
 xdotool type --delay 20 "${word,,}"
 [ "$(copy Escape ctrl+c)" = "$word" ] || fail "Ctrl+F ${word,,}, Esc and Ctrl+C did not copy $word"
 import -window "$id" "$artifacts/e2e.png"
+
+# A right click on the chat opens its menu (screenshot), each entry with its
+# key; its Find... (access key F) opens the find box.
+eval "$(xdotool getwindowgeometry --shell "$id")"
+xdotool mousemove --window "$id" $((WIDTH / 2)) $((HEIGHT / 3)) click 3
+menu=""
+for _ in $(seq 100); do
+  menu="$(xdotool search --onlyvisible --class murvik | grep -vx "$id" | head -n1)" && [ -n "$menu" ] && break
+  sleep 0.05
+done
+[ -n "$menu" ] || fail "a right click on the chat opened no menu"
+import -window root "$artifacts/context-menu.png"
+word="$(awk 'NR == 3 { print $1 }' <<<"$shown")"
+xdotool key --clearmodifiers f
+xdotool type --delay 20 "${word,,}"
+[ "$(copy Escape ctrl+c)" = "$word" ] || fail "the menu's Find... did not find $word"
+# F1 lists the keys, About tells the version; Esc closes each.
+for key in F1 about; do
+  if [ $key = F1 ]; then xdotool key --clearmodifiers F1; else
+    xdotool mousemove --window "$id" $((WIDTH / 2)) $((HEIGHT / 3)) click 3
+    sleep 0.3
+    xdotool key --clearmodifiers m
+  fi
+  dialog="$(timeout 5 xdotool search --sync --onlyvisible --name "$([ $key = F1 ] && echo 'Keyboard shortcuts' || echo 'About Murvik')" | head -n1)" ||
+    fail "$key opened no dialog"
+  sleep 0.3
+  import -window "$dialog" "$artifacts/$([ $key = F1 ] && echo keys-help || echo about).png"
+  xdotool windowfocus --sync "$dialog" key --clearmodifiers Escape
+  for _ in $(seq 100); do xdotool search --onlyvisible --name "^Keyboard shortcuts$|^About Murvik$" >/dev/null || break; sleep 0.05; done
+  xdotool windowfocus --sync "$id"
+done
