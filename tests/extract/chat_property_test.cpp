@@ -1,15 +1,16 @@
 // The fuzz property (fuzz/chat_property.cpp), run in every build over
 // generated replays and the inputs once saved from the fuzzer; it aborts,
 // saying what differs, when it breaks. And the join of pieces against the
-// rules applied in file order, with stretches so small that messages,
-// erasures, start and end keys straddle every boundary.
+// rules applied in file order, at stretches the property does not take: so
+// small that messages, erasures, start and end keys straddle every boundary,
+// and so long that a piece finishes its first message and more.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <initializer_list>
+#include <iterator>
 #include <string>
-#include <vector>
 
 #include "chat_text.h"
 #include "replay_writer.h"
@@ -24,6 +25,14 @@ void Holds(const std::string& input) {
   LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.data()), input.size());
 }
 
+// The messages of pieces of each of `stretches` bytes joined, against one scan.
+void JoinsAsTheRulesSay(const std::string& bytes, std::initializer_list<uint64_t> stretches) {
+  const MessageList expected = ChatOf(bytes);
+  for (const uint64_t stretch : stretches)
+    ASSERT_EQ(JoinedPieces(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), stretch), expected)
+        << "stretch " << stretch << ", replay of " << bytes.size();
+}
+
 // Every pair of bytes, in a message and out of one: a pair that is no code
 // must leave the chat alone, however much it looks like one.
 std::string EveryPairOfBytes() {
@@ -36,11 +45,15 @@ std::string EveryPairOfBytes() {
 }
 
 // Sizes around the first positions, then larger: chat between noise, and
-// every record a code (any order of starts, ends, erases and characters).
+// every record a code (any order of starts, ends, erases and characters),
+// which ends with a message open or not, as its seed falls. Joined in pieces
+// of 1 byte (most hold no code), of 5, and of 100 and 4096.
 TEST(ChatProperty, HoldsForGeneratedReplays) {
   for (uint32_t seed = 1; seed <= 80; ++seed) {
-    const uint64_t size = seed <= 30 ? 262 + seed : seed * 1511 % 40000;
-    Holds(SynthesizedReplay(seed % 2 ? "worst" : "chat", size, seed));
+    const std::string bytes =
+        SynthesizedReplay(seed % 2 ? "worst" : "chat", seed <= 30 ? 262 + seed : seed * 1511 % 40000, seed);
+    Holds(bytes);
+    JoinsAsTheRulesSay(bytes, {1, 5, 100, 4096});
   }
 }
 
@@ -58,11 +71,14 @@ TEST(ChatProperty, HoldsForEveryShapeInSmallPieces) {
 }
 
 // Read from a file by two threads in stretches of 24 bytes, chunks of 200,
-// handing over early; and from a pipe in chunks of 256.
+// handing over early; and from a pipe in chunks of 256. Too large for the
+// property to join in pieces: joined here, in stretches of one record, of one
+// and a byte, of two and a byte, and longer.
 TEST(ChatProperty, HoldsForEveryPairOfBytes) {
   std::string bytes = EveryPairOfBytes();
   Holds(bytes.replace(0, 4, "\xC7\x17\x00\x02", 4));
   Holds(bytes.replace(0, 4, "\xFF\x00\x00\x01", 4));
+  JoinsAsTheRulesSay(bytes, {12, 13, 25, 100, 4096});
 }
 
 // Each breaks the property should a fault it caught, or was made to catch,
@@ -72,31 +88,11 @@ TEST(ChatProperty, HoldsForTheSavedRegressions) {
   size_t inputs = 0;
   for (const auto& entry : std::filesystem::directory_iterator(MURVIK_FUZZ_REGRESSIONS)) {
     if (entry.path().extension() == ".md") continue;
-    std::ostringstream bytes;
-    bytes << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    Holds(bytes.str());
+    std::ifstream in(entry.path(), std::ios::binary);
+    Holds(std::string(std::istreambuf_iterator<char>(in), {}));
     ++inputs;
   }
   EXPECT_GE(inputs, 3u);
-}
-
-// Stretches of 1 byte (most hold no code), of one record (a stretch that is
-// a single erase, start or end), a little over one, and longer; messages open
-// across many of them in the chat replays. The worst case ends with a message
-// open or not, as its seed falls.
-TEST(ChatJoin, GivesWhatTheRulesGiveInFileOrder) {
-  std::vector<std::string> replays = {EveryPairOfBytes()};
-  for (uint32_t seed = 1; seed <= 6; ++seed)
-    replays.push_back(SynthesizedReplay(seed % 2 ? "worst" : "chat", 3000 + 977 * seed, seed));
-  for (const std::string& bytes : replays) {
-    const MessageList expected = ChatOf(bytes);
-    for (uint64_t stretch : {1, 5, 12, 13, 25, 100, 4096}) {
-      if (bytes.size() > 100000 && stretch < 12) continue;  // slow; the small replays cover it
-      const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-      ASSERT_EQ(JoinedPieces(data, bytes.size(), stretch), expected)
-          << "stretch " << stretch << ", replay of " << bytes.size();
-    }
-  }
 }
 
 }  // namespace

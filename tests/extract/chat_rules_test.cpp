@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "chat_text.h"
 #include "replay_writer.h"
@@ -13,10 +14,7 @@ namespace {
 std::string TextOf(std::string_view bytes) { return ChatText(ChatOf(bytes)); }
 
 TEST(ChatRules, BuildTheTextAsTheKeysSay) {
-  const struct {
-    const char* keys;
-    const char* text;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"", ""},
       {"AB]H", ""},                    // keys outside a message do nothing
       {"[HI][OK]", "HI\r\nOK\r\n"},    // a line per message
@@ -32,7 +30,7 @@ TEST(ChatRules, BuildTheTextAsTheKeysSay) {
       {"[HI][O<<<K]", "HI\r\nK\r\n"},  // or past the message's start
       {"[GG, 1/2 - 3.5;0]", "GG, 1/2 - 3.5;0\r\n"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(ReplayWriter().Keys(c.keys).Take()), c.text) << c.keys;
+  for (const auto& [keys, text] : cases) EXPECT_EQ(TextOf(ReplayWriter().Keys(keys).Take()), text) << keys;
 }
 
 // Records: start, H, I, end, start, O, at positions 274, 286, ...; the file is
@@ -40,14 +38,11 @@ TEST(ChatRules, BuildTheTextAsTheKeysSay) {
 // and the text before it stays.
 TEST(ChatRules, StopAtAnIncompleteLastPair) {
   const std::string full = ReplayWriter().Keys("[HI][O").Take();
-  const struct {
-    size_t length;
-    const char* text;
-  } cases[] = {
+  const std::pair<size_t, const char*> cases[] = {
       {1, ""},    {273, ""},   {274, ""},   {275, ""},       {286, ""},       {287, "H"},
       {298, "H"}, {299, "HI"}, {310, "HI"}, {311, "HI\r\n"}, {334, "HI\r\n"}, {335, "HI\r\nO"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TextOf(std::string_view(full).substr(0, c.length)), c.text) << c.length;
+  for (const auto& [length, text] : cases) EXPECT_EQ(TextOf(std::string_view(full).substr(0, length)), text) << length;
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // ExtractChat on real files, one thread and two: a file that changes while
-// it is read, progress and stopping. That every read path finds the right
-// messages is the fuzz property's (chat_property_test.cpp).
+// it is read, progress and stopping, and no path out that leaves the file
+// open. That every read path finds the right messages is the fuzz property's
+// (chat_property_test.cpp); murvik-chat's tests pin the reasons' words.
 #include "extract/extract.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -29,60 +32,80 @@ std::string Write(const std::string& bytes) {
   return file.path;
 }
 
-// Reads with two threads from the first byte (or one, for a stretch of 0), in
-// stretches of `stretch` bytes read `chunk` bytes at a time.
-ExtractOptions Reading(uint64_t stretch, size_t chunk) {
-  ExtractOptions o;
-  o.parallel_from = stretch == 0 ? UINT64_MAX : 0;
-  o.stretch_size = stretch;
-  o.chunk_size = chunk;
-  return o;
-}
-
-// What an extraction gives: the messages handed over early, then the rest.
-// `on_first` runs when the first messages are handed over.
-ChatResult ExtractHandingOver(const std::string& path, ExtractOptions o, const std::function<void()>& on_first = {}) {
-  MessageList handed;
-  o.on_sent = [&](MessageList& sent) {
-    if (handed.empty() && on_first) on_first();
-    handed.Append(sent);
-  };
-  ChatResult r = ExtractChat(path, o);
-  handed.Append(r.messages);
-  r.messages = std::move(handed);
-  return r;
-}
-
 // The length is taken when the file is opened: bytes added later are not
-// read, and a file cut short meanwhile fails rather than give part of a chat.
-TEST(ExtractChat, ReadsTheLengthItOpenedOrFailsWhenItShrinks) {
+// read, and progress rises to that length. Asking to stop fails the
+// extraction there, with no messages passed off as the whole chat, and a
+// file cut short meanwhile fails rather than give part of a chat.
+TEST(ExtractChat, ReadsTheLengthItOpenedUnlessStoppedOrCutShort) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
   const MessageList expected = ChatOf(bytes);
-  for (const ExtractOptions& reading : {Reading(0, 300), Reading(1000, 300)}) {
+  for (const uint64_t parallel_from : {uint64_t{0}, UINT64_MAX}) {
+    SCOPED_TRACE(parallel_from ? "one thread" : "two threads");
     const std::string path = Write(bytes);
-    ChatResult r = ExtractHandingOver(path, reading, [&] { std::ofstream(path, std::ios::app) << bytes; });
+    ExtractOptions o;
+    o.parallel_from = parallel_from;
+    o.stretch_size = 1000;
+    o.chunk_size = 300;
+    MessageList handed;  // early, then the rest
+    o.on_sent = [&](MessageList& sent) {
+      if (handed.empty()) std::ofstream(path, std::ios::app) << bytes;
+      handed.Append(sent);
+    };
+    std::vector<uint64_t> seen;
+    o.on_progress = [&](uint64_t done) { return seen.push_back(done), true; };
+    ChatResult r = ExtractChat(path, o);
+    handed.Append(r.messages);
     EXPECT_TRUE(r.status.ok()) << r.status.reason();
-    EXPECT_EQ(r.messages, expected);
-    r = ExtractHandingOver(path, reading, [&] { ASSERT_EQ(truncate(path.c_str(), 1000), 0); });
-    EXPECT_EQ(r.status.reason(), "file shrank while being read");
+    EXPECT_EQ(handed, expected);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 3 && seen.back() == bytes.size());
+    o.on_sent = {};
+    o.on_progress = [](uint64_t done) { return done < 2000; };
+    r = ExtractChat(path, o);
+    EXPECT_TRUE(r.status.reason() == kCancelled && r.messages.empty());
+    o.on_progress = [&](uint64_t) { return truncate(path.c_str(), 1000), true; };
+    EXPECT_EQ(ExtractChat(path, o).status.reason(), "file shrank while being read");
   }
 }
 
-// Progress rises to the file's length on both paths; asking to stop fails the
-// extraction there, with no messages passed off as the whole chat.
-TEST(ExtractChat, ReportsProgressAndStopsWhenAsked) {
-  const std::string bytes = SynthesizedReplay("chat", 5000, 5);
-  const std::string path = Write(bytes);
-  for (ExtractOptions reading : {Reading(0, 300), Reading(1000, 300)}) {
-    std::vector<uint64_t> seen;
-    reading.on_progress = [&](uint64_t done) { return seen.push_back(done), true; };
-    EXPECT_TRUE(ExtractChat(path, reading).status.ok());
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 3 && seen.back() == bytes.size());
-    reading.on_progress = [](uint64_t done) { return done < 2000; };
-    const ChatResult r = ExtractChat(path, reading);
-    EXPECT_TRUE(r.status.reason() == kCancelled && r.messages.empty());
+#ifndef _WIN32
+size_t OpenDescriptors() { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); }
+
+// No path out leaves a file open (a batch of thousands of replays would run
+// out of descriptors): refused before opening or after, read, cancelled or
+// cut short. And RegularFileSize knows a regular file from the rest.
+TEST(ExtractChat, LeavesNoFileOpenOnAnyPathOut) {
+  const std::string bytes = SynthesizedReplay("chat", 100000, 7), replay = Write(""), fifo = replay + ".fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path, bytes;  // the replay holds `bytes` first
+    std::function<bool(uint64_t)> on_progress;
+    const char* reason;
+  } cases[] = {
+      {::testing::TempDir(), "", {}, "is a directory"},
+      {fifo, "", {}, "is a FIFO, not a regular file"},  // without blocking
+      {"/dev/zero", "", {}, "is a character device, not a regular file"},
+      {replay, "", {}, "empty file"},
+      {replay, bytes, {}, ""},
+      {replay, bytes, [](uint64_t) { return false; }, kCancelled},
+      {replay, bytes, [&](uint64_t) { return truncate(replay.c_str(), 1000), true; }, "file shrank while being read"},
+  };
+  for (const uint64_t parallel_from : {uint64_t{0}, UINT64_MAX}) {
+    for (const auto& c : cases) {
+      Write(c.bytes);
+      ExtractOptions o;
+      o.parallel_from = parallel_from;
+      o.chunk_size = o.stretch_size = 1000;
+      o.on_progress = c.on_progress;
+      const size_t before = OpenDescriptors();
+      const std::string where = c.path + " (" + c.reason + (parallel_from ? "), one thread" : "), two threads");
+      EXPECT_EQ(ExtractChat(c.path, o).status.reason(), c.reason) << where;
+      EXPECT_EQ(OpenDescriptors(), before) << where;
+      EXPECT_EQ(RegularFileSize(c.path).has_value(), c.path == replay) << where;
+    }
   }
+  std::remove(fifo.c_str());
 }
+#endif
 
 }  // namespace
 }  // namespace murvik
