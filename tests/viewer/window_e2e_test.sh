@@ -54,18 +54,17 @@ word="$(awk 'NR == 3 { print $1 }' <<<"$shown")"
 xdotool key --clearmodifiers f
 xdotool type --delay 20 "${word,,}"
 [ "$(copy Escape ctrl+c)" = "$word" ] || fail "the menu's Find... did not find $word"
-# F1 lists the keys, About tells the version; Esc closes each.
-for key in F1 about; do
-  if [ $key = F1 ]; then xdotool key --clearmodifiers F1; else
-    xdotool mousemove --window "$id" $((WIDTH / 2)) $((HEIGHT / 3)) click 3
-    sleep 0.3
-    xdotool key --clearmodifiers m
-  fi
-  dialog="$(timeout 5 xdotool search --sync --onlyvisible --name "$([ $key = F1 ] && echo 'Keyboard shortcuts' || echo 'About Murvik')" | head -n1)" ||
-    fail "$key opened no dialog"
+# F1 lists the keys; the menu's About Murvik (access key M) tells the
+# version. Each is screenshot, and closed by Esc.
+shot() {
+  dialog="$(timeout 5 xdotool search --sync --onlyvisible --name "^$1\$" | head -n1)" || fail "no dialog $1"
   sleep 0.3
-  import -window "$dialog" "$artifacts/$([ $key = F1 ] && echo keys-help || echo about).png"
+  import -window "$dialog" "$artifacts/$2.png"
   xdotool windowfocus --sync "$dialog" key --clearmodifiers Escape
-  for _ in $(seq 100); do xdotool search --onlyvisible --name "^Keyboard shortcuts$|^About Murvik$" >/dev/null || break; sleep 0.05; done
+  timeout 5 sh -c "while xdotool search --onlyvisible --name '^$1\$' >/dev/null; do sleep 0.05; done"
   xdotool windowfocus --sync "$id"
-done
+}
+xdotool key --clearmodifiers F1
+shot "Keyboard shortcuts" keys-help
+xdotool mousemove --window "$id" $((WIDTH / 2)) $((HEIGHT / 3)) click 3 sleep 0.3 key --clearmodifiers m
+shot "About Murvik" about
