@@ -25,7 +25,7 @@ constexpr auto kNone = QKeySequence::UnknownKey;
 constexpr int kAlt = Qt::AltModifier, kCtrl = Qt::ControlModifier, kShift = Qt::ShiftModifier;
 
 // clang-format off
-const ActionRow kRows[] = {
+constexpr ActionRow kRows[] = {
   {WindowAction::kCopy, "actCopy", QT_TRANSLATE_NOOP("WindowActions", "&Copy"),
    QT_TRANSLATE_NOOP("WindowActions", "Copy the selected chat"), QKeySequence::Copy, {}, false},
   {WindowAction::kSelectAll, "actSelectAll", QT_TRANSLATE_NOOP("WindowActions", "Select A&ll"),
@@ -72,7 +72,13 @@ const ActionRow kRows[] = {
    QT_TRANSLATE_NOOP("WindowActions", "The program's version, licence and manual"), kNone, {}, true},
 };
 // clang-format on
-static_assert(std::size(kRows) == kWindowActionCount);
+// Row(action) finds a row by its place: the rows stand in the enum's order.
+constexpr bool InEnumOrder() {
+  for (size_t i = 0; i < std::size(kRows); ++i)
+    if (static_cast<size_t>(kRows[i].action) != i) return false;
+  return std::size(kRows) == kWindowActionCount;
+}
+static_assert(InEnumOrder(), "one row for each action, in the enum's order");
 
 const ActionRow& Row(WindowAction action) { return kRows[static_cast<size_t>(action)]; }
 

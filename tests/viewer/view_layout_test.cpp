@@ -143,15 +143,21 @@ TEST(WrapRows, AtSpacesOrInsideLongWords) {
     EXPECT_EQ(WrapRows(line, pixel, width * 64), rows) << line << " at " << width;
 }
 
+// A layout of `chat` at `pixels` pixels a row, with the advances of Pixels().
+RowLayout LayoutOf(const ChatLines& chat, int pixels) {
+  RowLayout layout;
+  layout.SetChat(chat);
+  layout.SetAdvances(Pixels());
+  layout.SetWidth(pixels * 64);
+  return layout;
+}
+
 // The rows of a chat at 5 pixels, "AAA |BBBB |C", "XY", "", "AAAAA|AAAAA|AA":
 // where each starts and ends, the row of a position, moving by rows and the
 // last page's top row.
 TEST(RowLayout, RowsOfAChat) {
   const ChatLines chat = ChatLines::FromText("AAA BBBB C\nXY\n\nAAAAAAAAAAAA");
-  RowLayout layout;
-  layout.SetChat(chat);
-  layout.SetAdvances(Pixels());
-  layout.SetWidth(5 * 64);
+  RowLayout layout = LayoutOf(chat, 5);
   const std::tuple<RowPos, uint64_t, uint64_t> rows[] = {{{0, 0}, 0, 4},   {{0, 1}, 4, 9},   {{0, 2}, 9, 10},
                                                          {{1, 0}, 11, 13}, {{2, 0}, 14, 14}, {{3, 0}, 15, 20},
                                                          {{3, 1}, 20, 25}, {{3, 2}, 25, 27}};
@@ -183,10 +189,7 @@ TEST(RowLayout, RowsOfAChat) {
 // "AWA |WA" at 7 pixels: x within a row, and the position nearest to an x.
 TEST(RowLayout, XWithinARow) {
   const ChatLines chat = ChatLines::FromText("AWA WA");
-  RowLayout layout;
-  layout.SetChat(chat);
-  layout.SetAdvances(Pixels());
-  layout.SetWidth(7 * 64);
+  RowLayout layout = LayoutOf(chat, 7);
   ASSERT_EQ(layout.RowOf(4), (RowPos{0, 1}));
   for (const auto& [row, pos, x] : std::initializer_list<std::tuple<size_t, uint64_t, int64_t>>{
            {0, 0, 0}, {0, 1, 1}, {0, 2, 4}, {0, 4, 6}, {1, 4, 0}, {1, 5, 3}, {1, 6, 4}})
