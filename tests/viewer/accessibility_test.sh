@@ -58,7 +58,8 @@ EOF
 # reader meets them: a menu is no window of the application's own, so it is
 # found through the entry that takes the focus when it opens.
 id="$(timeout 10 xdotool search --sync --onlyvisible --name '^Murvik v0\.1$' | head -n1)"
-xdotool windowfocus --sync "$id"
+# A click in the chat gives it the keyboard (a Tab pressed early could go amiss).
+xdotool windowfocus --sync "$id" mousemove --window "$id" 100 100 click 1
 /usr/bin/python3 - <<'EOF'
 import subprocess, sys
 import pyatspi
@@ -80,7 +81,7 @@ def focused_after(keys, *roles):
         sys.exit(f"FAIL: nothing of roles {roles} took the focus after {keys}")
     return found[0]
 
-item = focused_after(["shift+Tab", "Menu", "Down"], pyatspi.ROLE_MENU_ITEM)
+item = focused_after(["Menu", "Down"], pyatspi.ROLE_MENU_ITEM)
 menu = [f"{i.name} {i.queryAction().getKeyBinding(0)}".strip() for i in item.parent
         if i.getRole() == pyatspi.ROLE_MENU_ITEM]
 want = "Copy Ctrl+C|Select All Ctrl+A|Find... Ctrl+F|Open... Ctrl+O|Reload F5|Next replay Alt+Right|" \
