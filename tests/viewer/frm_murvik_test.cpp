@@ -1,8 +1,9 @@
 // The window as a user meets it, on Qt's offscreen platform: controls found
 // by name, driven with QTest, checked by where they stand and what they hold;
-// and the plain geometry and start-up text under it. Reading and following a
-// replay are the document's, tested in replay_document_test.cpp; the window's
-// part is showing what the document tells.
+// its actions (what each state enables, the chat's menu, the keys help,
+// About); and the plain geometry and start-up text under it. Reading and
+// following a replay are the document's, tested in replay_document_test.cpp;
+// the window's part is showing what the document tells.
 #include "viewer/frm_murvik.h"
 
 #include <QtTest>
@@ -91,6 +92,27 @@ QString Accessible(const QWidget& w, const char* control) {
   return a->text(QAccessible::Name) + (a->text(QAccessible::Description).isEmpty() ? "" : ", described");
 }
 
+// The actions enabled, by object name without "act", in order of name.
+QString Enabled(const frmMurvik& w) {
+  QStringList names;
+  for (const QAction* a : w.actions().all())
+    if (a->isEnabled()) names << a->objectName().mid(3);
+  names.sort();
+  return names.join(' ');
+}
+
+// A menu as text: each entry's text and its key, "|" between groups, and
+// "(off)" after a disabled one.
+QString MenuText(const QMenu& menu) {
+  QStringList entries;
+  for (const QAction* a : menu.actions())
+    entries << (a->isSeparator()
+                    ? QStringLiteral("|")
+                    : QString(a->text()).remove('&') + " " + a->shortcut().toString(QKeySequence::NativeText) +
+                          (a->isEnabled() ? "" : " (off)"));
+  return entries.join(", ");
+}
+
 }  // namespace
 
 class FrmMurvikTest : public QObject {
@@ -105,6 +127,8 @@ class FrmMurvikTest : public QObject {
     chat.Noise(5).Say("GL HF").Noise(3).Start().Type("GO MID, NOT TIP").Erase().Erase().Type("OP").End();
     chat_path_ = Write(dir_.filePath("my chat.rep"), chat.Noise(2).Start().Type("BYE").Take());
     quiet_path_ = Write(dir_.filePath("quiet.rep"), quiet.Noise(20).Type("KEYS OUTSIDE A MESSAGE").Take());
+    QVERIFY(QDir(dir_.path()).mkdir("alone"));
+    for (const char* name : {"a.rep", "alone/c.rep"}) Write(dir_.filePath(name), ReplayWriter().Say("GL HF").Take());
   }
 
   void cleanup() { qApp->setStyleSheet(QString()); }
@@ -146,10 +170,8 @@ class FrmMurvikTest : public QObject {
 
     frmMurvik w(QString(), TwipScale(96));
     const Controls c = Of(w);
-    QStringList children, hints;
+    QStringList children;
     for (QObject* child : w.children().mid(0, 4)) children << child->objectName();
-    for (const char* hint : {"Ctrl+O", "press Go", "drop"})
-      if (c.text1->placeholder_text().contains(hint)) hints << hint;
     row("name, title, controls in creation order",
         QStringList({w.objectName(), w.windowTitle(), children.join(' ')}).join(", "),
         "frmMurvik, Murvik v0.1, chkLowercase txtReplay Text1 cmdGo");
@@ -157,8 +179,15 @@ class FrmMurvikTest : public QObject {
         "0 16 256");
     row("controls", Facts(c.chk->text(), c.chk->isChecked(), c.txt->text(), "text:", c.text1->Text(), c.go->text()),
         "&Lowercase false " + QCoreApplication::applicationDirPath() + "/replay.rep text:  &Go");
-    row("output box", Facts(int(c.text1->focusPolicy()), int(c.text1->verticalScrollBarPolicy()), hints.join(' ')),
-        Facts(int(Qt::StrongFocus), int(Qt::ScrollBarAlwaysOn), "Ctrl+O press Go drop"));
+    row("output box", Facts(int(c.text1->focusPolicy()), int(c.text1->verticalScrollBarPolicy())),
+        Facts(int(Qt::StrongFocus), int(Qt::ScrollBarAlwaysOn)));
+    row("hint", c.text1->placeholder_text(),
+        "To open a replay, press Ctrl+O, or type its path below and press Go, or drop the file here. F1 lists the "
+        "keys.");
+    row("tooltips name the keys", QStringList({c.txt->toolTip(), c.go->toolTip(), c.chk->toolTip()}).join('|'),
+        "The replay to open: Enter opens it, Ctrl+O chooses a file; Alt+Right or Ctrl+PgDown and Alt+Left or "
+        "Ctrl+PgUp open the next and the previous replay in its folder|Open the replay named in the path box "
+        "(Alt+G)|Show the chat in lower case (Alt+L)");
     for (const auto& [control, name] :
          {std::pair{"txtReplay", "Replay path"}, {"Text1", "Chat"}, {"txtFind", "Find in chat"}})
       row(control, Accessible(w, control), QString(name) + ", described");
@@ -317,9 +346,7 @@ class FrmMurvikTest : public QObject {
   // hidden. Esc, then Cancel, stop it: an empty box that says so, nothing of
   // the chat passed off as whole. Closing the window ends it at once.
   void slowRead() {
-    ReplayWriter big(9);
-    for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
-    const QString big_path = Write(dir_.filePath("big.rep"), big.Take());
+    const QString big_path = Write(dir_.filePath("big.rep"), SynthesizedReplay("chat", 1 << 20, 9));
     auto w = ShownWindow();
     const Controls c = Of(*w);
     ExtractOptions slow;
@@ -436,6 +463,90 @@ class FrmMurvikTest : public QObject {
       QVERIFY(QTest::qWaitForWindowActive(w.get()));
       QTest::keySequence(c.txt, QKeySequence(choose ? "Ctrl+Q" : "Ctrl+W"));
       QTRY_VERIFY(!w->isVisible());
+    }
+  }
+
+  // Each action does something in each state it is enabled in, and nothing
+  // is enabled where it would do nothing. Open, Go, Lowercase, Close, the
+  // keys help and About always are; "steps" are the four folder steps.
+  void enabledAsTheWindowStands_data() {
+    QTest::addColumn<QString>("enabled");
+    const auto row = [](const char* state, const char* enabled) { QTest::newRow(state) << QString(enabled); };
+    row("default path", "Reload");
+    row("path box empty", "");
+    row("a.rep", "SelectAll Find Reload steps");
+    row("selected", "Copy SelectAll Find Reload steps");
+    row("found", "Copy SelectAll Find FindNext FindPrevious Reload steps");
+    row("alone/c.rep", "SelectAll Find Reload");     // alone in its folder
+    row("none.rep", "SelectAll Find Reload steps");  // failed
+    row("reading", "Reload steps Cancel");
+  }
+  void enabledAsTheWindowStands() {
+    const QString state = QTest::currentDataTag();
+    auto w = ShownWindow();
+    const Controls c = Of(*w);
+    if (state == "path box empty") c.txt->clear();
+    if (state == "reading") {
+      ExtractOptions slow;
+      slow.on_progress = [](uint64_t) { return QThread::msleep(3000), true; };
+      w->document().SetReadOptions(slow);
+    }
+    if (state.endsWith(".rep") || state == "reading" || state == "selected" || state == "found") {
+      c.txt->setText(dir_.filePath(state.endsWith(".rep") ? state : "a.rep"));
+      QTest::keyClick(c.txt, Qt::Key_Return);
+    }
+    if (state == "selected") c.text1->Select(0, 2);
+    if (state == "found") {
+      QTest::keySequence(w.get(), QKeySequence::Find);
+      QTest::keyClicks(QApplication::focusWidget(), "gl");
+    }
+    QFETCH(QString, enabled);
+    QStringList names = QString(enabled + " Open Go Lowercase Close KeysHelp About")
+                            .replace("steps", "NextReplay PreviousReplay FirstReplay LastReplay")
+                            .split(' ', Qt::SkipEmptyParts);
+    names.sort();
+    QTRY_COMPARE(Enabled(*w), names.join(' '));
+  }
+
+  // Right click, Shift+F10: the actions in groups, each with its key.
+  void contextMenuListsTheActions() {
+    auto w = ShownWindow('"' + dir_.filePath("alone/c.rep") + '"');
+    QTest::keyClick(Of(*w).text1, Qt::Key_F10, Qt::ShiftModifier);
+    QMenu* menu = nullptr;
+    QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+    QCOMPARE(MenuText(*menu),
+             "Copy Ctrl+C (off), Select All Ctrl+A, |, Find... Ctrl+F, |, Open... Ctrl+O, Reload F5, Next replay "
+             "Alt+Right (off), Previous replay Alt+Left (off), |, Keyboard shortcuts F1, About Murvik ");
+    menu->close();
+  }
+
+  // F1 lists every action that has keys, with all its keys, and no key is
+  // bound twice, nor taken from a control's access key; About names the
+  // version, the licence, the Qt it runs on and the manual. Esc closes each.
+  void keysHelpAndAbout() {
+    auto w = ShownWindow();
+    QStringList rows, listed, keys;
+    for (const QAction* a : w->actions().all()) {
+      for (const QKeySequence& key : a->shortcuts()) keys << key.toString();
+      if (!a->shortcuts().isEmpty())
+        rows << QKeySequence::listToString(a->shortcuts(), QKeySequence::NativeText).replace("; ", ", ") + " " +
+                    a->statusTip();
+    }
+    QCOMPARE(keys.removeDuplicates(), 0);
+    QVERIFY(keys.contains("Alt+G") && keys.contains("Alt+L"));
+    QTest::keyClick(w.get(), Qt::Key_F1);
+    const QTreeWidget* list = w->findChild<QTreeWidget*>("lstKeys");
+    QVERIFY(list);
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+      listed << list->topLevelItem(i)->text(0) + " " + list->topLevelItem(i)->text(1);
+    QCOMPARE(listed, rows);
+    w->actions().get(WindowAction::kAbout)->trigger();
+    auto* about = w->findChild<QMessageBox*>("dlgAbout");
+    for (const QString part : {"0.01", "MIT", "Copyright (c) 2026", qVersion(), "man murvik"})
+      QVERIFY2((about->text() + about->informativeText()).contains(part), qPrintable(part));
+    for (const char* dialog : {"dlgAbout", "dlgKeys"}) {
+      QTest::keyClick(w->findChild<QDialog*>(dialog), Qt::Key_Escape);
+      QTRY_VERIFY(!w->findChild<QDialog*>(dialog));
     }
   }
 };
