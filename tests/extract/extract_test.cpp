@@ -33,9 +33,7 @@ std::string Write(const std::string& bytes) {
 }
 
 // The length is taken when the file is opened: bytes added later are not
-// read, and progress rises to that length. Asking to stop fails the
-// extraction there, with no messages passed off as the whole chat, and a
-// file cut short meanwhile fails rather than give part of a chat.
+// read, and progress rises to that length.
 TEST(ExtractChat, ReadsTheLengthItOpenedUnlessStoppedOrCutShort) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
   const MessageList expected = ChatOf(bytes);
@@ -53,17 +51,11 @@ TEST(ExtractChat, ReadsTheLengthItOpenedUnlessStoppedOrCutShort) {
     };
     std::vector<uint64_t> seen;
     o.on_progress = [&](uint64_t done) { return seen.push_back(done), true; };
-    ChatResult r = ExtractChat(path, o);
+    const ChatResult r = ExtractChat(path, o);
     handed.Append(r.messages);
     EXPECT_TRUE(r.status.ok()) << r.status.reason();
     EXPECT_EQ(handed, expected);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 3 && seen.back() == bytes.size());
-    o.on_sent = {};
-    o.on_progress = [](uint64_t done) { return done < 2000; };
-    r = ExtractChat(path, o);
-    EXPECT_TRUE(r.status.reason() == kCancelled && r.messages.empty());
-    o.on_progress = [&](uint64_t) { return truncate(path.c_str(), 1000), true; };
-    EXPECT_EQ(ExtractChat(path, o).status.reason(), "file shrank while being read");
   }
 }
 
@@ -72,7 +64,9 @@ size_t OpenDescriptors() { return std::distance(std::filesystem::directory_itera
 
 // No path out leaves a file open (a batch of thousands of replays would run
 // out of descriptors): refused before opening or after, read, cancelled or
-// cut short. And RegularFileSize knows a regular file from the rest.
+// cut short; and a read that fails, asked to stop or cut short meanwhile,
+// passes no part of a chat off as the whole. And RegularFileSize knows a
+// regular file from the rest.
 TEST(ExtractChat, LeavesNoFileOpenOnAnyPathOut) {
   const std::string bytes = SynthesizedReplay("chat", 100000, 7), replay = Write(""), fifo = replay + ".fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -98,7 +92,9 @@ TEST(ExtractChat, LeavesNoFileOpenOnAnyPathOut) {
       o.on_progress = c.on_progress;
       const size_t before = OpenDescriptors();
       const std::string where = c.path + " (" + c.reason + (parallel_from ? "), one thread" : "), two threads");
-      EXPECT_EQ(ExtractChat(c.path, o).status.reason(), c.reason) << where;
+      const ChatResult r = ExtractChat(c.path, o);
+      EXPECT_EQ(r.status.reason(), c.reason) << where;
+      EXPECT_TRUE(r.status.ok() || r.messages.empty()) << where;  // no part passed off as the chat
       EXPECT_EQ(OpenDescriptors(), before) << where;
       EXPECT_EQ(RegularFileSize(c.path).has_value(), c.path == replay) << where;
     }
