@@ -2,7 +2,7 @@
 // the messages that a plain reference scan written here from the rules alone
 // finds (its own copy of the key-code table, no code shared with the
 // scanner), sent and unsent alike, including those handed over early.
-// ExtractChat reads the replay from a memory file, with one thread or two
+// ExtractChat reads the replay from a file, with one thread or two
 // (its chunks, its stretches and their pieces joined), and
 // ExtractChatFromStream from a pipe. And, as it is cheap, the replay cut into
 // pieces in memory and joined, in stretches of one record, of one and a
@@ -21,11 +21,6 @@
 #include <unistd.h>
 #ifdef _WIN32
 #include <io.h>
-
-#include <filesystem>
-#include <fstream>
-#else
-#include <sys/mman.h>
 #endif
 
 #include <algorithm>
@@ -33,6 +28,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -110,10 +107,12 @@ void WriteAll(int fd, const uint8_t* data, size_t size) {
 }
 
 #ifdef _WIN32
-// Windows has neither pipe2 nor memory files: a pipe of the C runtime, in
-// binary mode, and a file in the temporary folder.
 bool OpenPipe(int fds[2]) { return _pipe(fds, 1 << 16, _O_BINARY) == 0; }
+#else
+bool OpenPipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
+#endif
 
+// The replay in a file of this process's own in the temporary folder.
 struct ReplayOnDisk {
   ReplayOnDisk(const uint8_t* data, size_t size) {
     std::ofstream(path, std::ios::binary)
@@ -123,20 +122,6 @@ struct ReplayOnDisk {
   const std::string path =
       (std::filesystem::temp_directory_path() / ("murvik-property-" + std::to_string(getpid()) + ".rep")).string();
 };
-#else
-bool OpenPipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
-
-// The replay in a memory file, named by its descriptor.
-struct ReplayOnDisk {
-  ReplayOnDisk(const uint8_t* data, size_t size) : fd(memfd_create("replay", MFD_CLOEXEC)) {
-    Check(fd >= 0, "no memory file");
-    WriteAll(dup(fd), data, size);
-  }
-  ~ReplayOnDisk() { close(fd); }
-  const int fd;
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
-};
-#endif
 
 uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? data[i] : 0; }
 
