@@ -34,7 +34,7 @@ std::string Write(const std::string& bytes) {
 
 // The length is taken when the file is opened: bytes added later are not
 // read, and progress rises to that length.
-TEST(ExtractChat, ReadsTheLengthItOpenedUnlessStoppedOrCutShort) {
+TEST(ExtractChat, ReadsTheLengthItOpened) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
   const MessageList expected = ChatOf(bytes);
   for (const uint64_t parallel_from : {uint64_t{0}, UINT64_MAX}) {
