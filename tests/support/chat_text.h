@@ -1,5 +1,5 @@
-// What the tests and the fuzzer ask of a chat beyond the core's header: a
-// replay's chat read from bytes in memory, and a chat as one text.
+// What the tests ask of a chat beyond the core's header: a replay's chat read
+// from bytes in memory.
 #ifndef MURVIK_TESTS_SUPPORT_CHAT_TEXT_H_
 #define MURVIK_TESTS_SUPPORT_CHAT_TEXT_H_
 
@@ -12,10 +12,6 @@ namespace murvik {
 
 // The messages of the replay `bytes`, read by one thread in one go.
 MessageList ChatOf(std::string_view bytes);
-
-// The chat as one text: each message's characters, and CR LF after each sent
-// one; a message left open at the end has no line break after it.
-std::string ChatText(const MessageList& messages);
 
 }  // namespace murvik
 
