@@ -78,9 +78,6 @@ class ChatViewTest : public QObject {
       v->Select(18, 18);
       Keys(v, {K::SelectPreviousLine, K::SelectPreviousLine});
     }) << "GH\nAB\nABCDEF";
-    QTest::newRow("Shift+Up, Shift+Home") << text << Act([](ChatView* v) {
-      Keys(v, {K::MoveToEndOfDocument, K::SelectPreviousLine, K::SelectStartOfLine});
-    }) << "\nBYE";
     QTest::newRow("double click") << text << Act([=](ChatView* v) {
       QTest::mouseDClick(v->viewport(), Qt::LeftButton, {}, left_of(v, 11));
     }) << "QUICK";
@@ -132,20 +129,15 @@ class ChatViewTest : public QObject {
     QCOMPARE(v->PositionAt(QPoint(5, 10000)), v->chat().size());
   }
 
-  // The scroll bar counts the chat's characters: in a chat of one long line
-  // its handle starts at the top, stands half-way with the view half-way and
-  // at the bottom at the end; dragging it there shows that part of the chat,
-  // its end the last row; its arrow moves a row.
-  void scrollBarShowsWhereTheViewIs_data() {
-    QTest::addColumn<QString>("chat");
-    std::string words;
-    while (words.size() < 200000) words += "GG WP " + std::to_string(words.size()) + " ";
-    QTest::newRow("one line") << QString::fromStdString(words);
-    QTest::newRow("after short lines") << QString::fromStdString("GL HF\r\n\r\n" + words);
-  }
+  // The scroll bar counts the chat's characters, not its lines: in a chat of
+  // two short lines and one long one its handle starts at the top, stands
+  // half-way with the view half-way and at the bottom at the end; dragging it
+  // there shows that part of the chat, its end the last row; its arrow moves
+  // a row.
   void scrollBarShowsWhereTheViewIs() {
-    QFETCH(QString, chat);
-    auto v = View(chat.toStdString());
+    std::string chat = "GL HF\r\n\r\n";
+    while (chat.size() < 200000) chat += "GG WP " + std::to_string(chat.size()) + " ";
+    auto v = View(chat);
     QScrollBar* bar = v->verticalScrollBar();
     const uint64_t size = v->chat().size();
     const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };

@@ -43,13 +43,9 @@ class ReplayDocumentTest : public QObject {
   std::optional<ViewPlace> place_;  // where the view stands, as the document is told
 
  private:
-  // A replay of 3000 messages, and a read of it that takes long: 4 KiB at a
-  // time, each with a pause.
-  QString BigReplay() {
-    ReplayWriter big(9);
-    for (int i = 0; i < 3000; ++i) big.Noise(20).Say("MESSAGE");
-    return Write(dir_.filePath("big.rep"), big.Take());
-  }
+  // A replay of a MiB, and a read of it that takes long: 4 KiB at a time,
+  // each with a pause.
+  QString BigReplay() { return Write(dir_.filePath("big.rep"), SynthesizedReplay("chat", 1 << 20, 9)); }
   static ExtractOptions Slow() {
     ExtractOptions slow;
     slow.chunk_size = 4096;
