@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What a screen reader reads of the window, through AT-SPI as Orca reads it:
-# the chat's text, caret and selection, and the controls' names. Run it
+# the chat's text, caret and selection, its menu and the keys help. Run it
 # under scripts/with-xvfb; it starts its own session bus.
 # Usage: accessibility_test.sh MURVIK MURVIK_GENREPLAY MURVIK_CHAT
 set -euo pipefail
@@ -45,9 +45,7 @@ if got != expected:
 text.setSelection(0, 3, 8)
 if text.getSelection(0) != (3, 8) or text.caretOffset != 8:
     sys.exit(f"FAIL: selection {text.getSelection(0)}, caret {text.caretOffset} after selecting 3 to 8")
-if named("Replay path").queryText().getText(0, -1) != sys.argv[1].replace("expected", "sample.rep"):
-    sys.exit("FAIL: the path box does not read the replay's path")
-print("a screen reader reads the chat, its caret and selection, and the path box")
+print("a screen reader reads the chat, its caret and selection")
 EOF
 
 # The chat's context menu (the Menu key) and the keys help (F1), as a screen

@@ -50,17 +50,3 @@ word="$(awk 'NR == 3 { print $1 }' <<<"$shown")"
 xdotool key --clearmodifiers f
 xdotool type --delay 20 "${word,,}"
 [ "$(copy Escape ctrl+c)" = "$word" ] || fail "the menu's Find... did not find $word"
-# F1 lists the keys; the menu's About Murvik (access key M) tells the
-# version. Each is screenshot, and closed by Esc.
-shot() {
-  dialog="$(timeout 5 xdotool search --sync --onlyvisible --name "^$1\$" | head -n1)" || fail "no dialog $1"
-  sleep 0.3
-  import -window "$dialog" "$artifacts/$2.png"
-  xdotool windowfocus --sync "$dialog" key --clearmodifiers Escape
-  timeout 5 sh -c "while xdotool search --onlyvisible --name '^$1\$' >/dev/null; do sleep 0.05; done"
-  xdotool windowfocus --sync "$id"
-}
-xdotool key --clearmodifiers F1
-shot "Keyboard shortcuts" keys-help
-xdotool mousemove --window "$id" $((WIDTH / 2)) $((HEIGHT / 3)) click 3 sleep 0.3 key --clearmodifiers m
-shot "About Murvik" about
