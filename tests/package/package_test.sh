@@ -2,8 +2,8 @@
 # Builds the two Debian packages and checks them as a distribution would:
 # control fields, Depends (murvik-chat's only the C and C++ runtimes),
 # contents, stripped programs that run, murvik-chat linking no Qt, the
-# version alike everywhere, lintian, and the desktop entry, MIME type,
-# AppStream record and manual pages they ship.
+# version alike everywhere, lintian, and the desktop entry, MIME type (its
+# glob the type the entry opens), AppStream record and manual pages they ship.
 # Usage: tests/package/package_test.sh [JOBS]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -38,7 +38,11 @@ for page in $root/$man/*.1.gz; do
   zcat "$page" | head -n1 | grep -qF "\"Murvik ${version%-*}\"" || fail "$page names another version"
   [ -z "$(man --warnings -l "$page" 2>&1 >/dev/null)" ] || fail "$page renders with warnings"
 done
-grep -qF '<glob pattern="*.rep"/>' $root/usr/share/mime/packages/murvik.xml || fail "the MIME type lacks *.rep"
+# The MIME package's glob gives *.rep the type the desktop entry opens (read
+# as the desktop reads it), so that a replay opens with Murvik.
+update-mime-database $root/usr/share/mime 2>/dev/null
+type=$(sed -n 's/^MimeType=\(.*\);$/\1/p' $root/usr/share/applications/$id.desktop)
+grep -q "^[0-9]*:$type:\*\.rep\$" $root/usr/share/mime/globs2 || fail "*.rep is not $type, which the desktop entry opens"
 lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "${debs[@]}"
 appstreamcli validate --no-net --pedantic $root/usr/share/metainfo/$id.metainfo.xml
 desktop-file-validate $root/usr/share/applications/$id.desktop
