@@ -4,10 +4,7 @@
 // scanner), sent and unsent alike, including those handed over early.
 // ExtractChat reads the replay from a file, with one thread or two
 // (its chunks, its stretches and their pieces joined), and
-// ExtractChatFromStream from a pipe. And, as it is cheap, the replay cut into
-// pieces in memory and joined, in stretches of one record, of one and a
-// byte, of two, and so on, so that each input puts keys at stretches' starts
-// in several ways.
+// ExtractChatFromStream from a pipe.
 //
 // The input is the replay itself. Its first bytes, which the scan never reads
 // (it starts at offset 273), also say how to read it: byte 0 the chunk size
@@ -36,7 +33,6 @@
 #include <vector>
 
 #include "extract/extract.h"
-#include "extract/scanner.h"
 
 namespace {
 
@@ -127,23 +123,6 @@ uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? d
 
 }  // namespace
 
-// The messages that pieces of `stretch` bytes, each worked out on its own,
-// give when joined in order.
-murvik::MessageList JoinedPieces(const uint8_t* data, size_t size, uint64_t stretch) {
-  murvik::ChatBuilder builder(murvik::ChatBuilder::Before::kUnknown);
-  murvik::ChatJoin chat;
-  murvik::MessageList messages;
-  const murvik::ChatJoin::Sink keep = [&messages](murvik::MessageList& finished) { messages.Append(finished); };
-  for (uint64_t at = 0; at < size; at += stretch) {
-    const uint64_t n = std::min<uint64_t>(stretch, size - at);
-    murvik::ApplyKeys(data + at, n + (at + n < size ? 1 : 0), at, builder);  // one byte past, as reads take
-    murvik::ChatPiece piece = builder.TakePiece();
-    chat.Add(piece, keep);
-  }
-  messages.Append(chat.TakeOpen());
-  return messages;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   murvik::ExtractOptions options;
   options.chunk_size = 1 + Choice(data, size, 0);
@@ -172,10 +151,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const murvik::MessageList reference = ReferenceScan(data, size);
   Check(result.status.ok() == (size > 0), "the read failed, or an empty replay did not");
   Check(messages == reference, "the messages read differ from the reference");
-  for (uint64_t stretch : {12, 13, 24, 25, 37}) {
-    if (size > 65536) break;  // a large replay, made by a test, is read as a user's only
-    Check(JoinedPieces(data, size, stretch) == reference, "pieces joined differ from the reference");
-  }
   for (size_t i = 1; i < progress.size(); ++i) Check(progress[i - 1] <= progress[i], "progress went back");
   Check(size == 0 || (!progress.empty() && progress.back() == size), "progress did not end at the length");
   return 0;

@@ -1,6 +1,5 @@
-// The message rules, as examples a person can read; the fuzz property checks
-// the same rules over generated replays, and where a short file's last pair
-// stops being read.
+// The message rules and the short-file boundaries, as examples a person can
+// read; the fuzz property checks the same rules over generated replays.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -37,6 +36,18 @@ TEST(ChatRules, BuildTheTextAsTheKeysSay) {
       {"[GG, 1/2 - 3.5;0]", "GG, 1/2 - 3.5;0\r\n"},
   };
   for (const auto& [keys, text] : cases) EXPECT_EQ(TextOf(ReplayWriter().Keys(keys).Take()), text) << keys;
+}
+
+// Records: start, H, I, end, start, O, at positions 274, 286, ...; the file is
+// cut after `length` bytes. A last pair missing its second byte is not read,
+// though the byte after the cut lies in memory, and the text before it stays.
+TEST(ChatRules, StopAtAnIncompleteLastPair) {
+  const std::string full = ReplayWriter().Keys("[HI][O").Take();
+  const std::pair<size_t, const char*> cases[] = {
+      {1, ""},    {273, ""},   {274, ""},   {275, ""},       {286, ""},       {287, "H"},
+      {298, "H"}, {299, "HI"}, {310, "HI"}, {311, "HI\r\n"}, {334, "HI\r\n"}, {335, "HI\r\nO"},
+  };
+  for (const auto& [length, text] : cases) EXPECT_EQ(TextOf(std::string_view(full).substr(0, length)), text) << length;
 }
 
 }  // namespace
