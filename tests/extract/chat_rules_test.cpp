@@ -5,16 +5,19 @@
 #include <string>
 #include <utility>
 
-#include "chat_text.h"
+#include "extract/scanner.h"
 #include "replay_writer.h"
 
 namespace murvik {
 namespace {
 
-// The chat as one text: each message's characters, CR LF after each sent one.
+// The chat of the replay `bytes`, read in one go, as one text: each
+// message's characters, CR LF after each sent one.
 std::string TextOf(std::string_view bytes) {
+  ChatScanner scanner;
+  scanner.Feed(bytes);
   std::string text;
-  for (const Message m : ChatOf(bytes)) text += std::string(m.text) + (m.sent ? "\r\n" : "");
+  for (const Message m : scanner.TakeMessages()) text += std::string(m.text) + (m.sent ? "\r\n" : "");
   return text;
 }
 

