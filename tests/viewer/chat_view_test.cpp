@@ -130,33 +130,35 @@ class ChatViewTest : public QObject {
   }
 
   // The scroll bar counts the chat's characters, not its lines: in a chat of
-  // two short lines and one long one its handle starts at the top, stands
-  // half-way with the view half-way and at the bottom at the end; dragging it
-  // there shows that part of the chat, its end the last row; its arrow moves
-  // a row.
+  // one long line, and of two short lines before one, its handle starts at
+  // the top, stands half-way with the view half-way and at the bottom at the
+  // end; dragging it there shows that part of the chat, its end the last row;
+  // its arrow moves a row.
   void scrollBarShowsWhereTheViewIs() {
-    std::string chat = "GL HF\r\n\r\n";
-    while (chat.size() < 200000) chat += "GG WP " + std::to_string(chat.size()) + " ";
-    auto v = View(chat);
-    QScrollBar* bar = v->verticalScrollBar();
-    const uint64_t size = v->chat().size();
-    const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
-    const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
-    QCOMPARE(bar->value(), 0);
-    QVERIFY(page_chars < size / 100);
-    const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
-    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(top(), second_row);
-    v->ScrollTo(size / 2);
-    QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
-    bar->setValue(bar->maximum() / 4);
-    QVERIFY(top() <= size / 4);
-    QVERIFY(top() + page_chars > size / 4);
-    bar->setValue(bar->maximum());
-    QVERIFY(v->AtEnd());
-    QVERIFY(v->CharacterRect(size - 1).isValid());
-    Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
-    QCOMPARE(bar->value(), bar->maximum());
+    std::string words;
+    while (words.size() < 200000) words += "GG WP " + std::to_string(words.size()) + " ";
+    for (const std::string& chat : {words, "GL HF\r\n\r\n" + words}) {
+      auto v = View(chat);
+      QScrollBar* bar = v->verticalScrollBar();
+      const uint64_t size = v->chat().size();
+      const auto top = [&] { return v->PositionAt(QPoint(5, 5)); };
+      const uint64_t page_chars = uint64_t(bar->pageStep());  // the characters the view shows
+      QCOMPARE(bar->value(), 0);
+      QVERIFY(page_chars < size / 100);
+      const uint64_t second_row = v->PositionAt(QPoint(5, 5 + v->CharacterRect(0).height()));
+      bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+      QCOMPARE(top(), second_row);
+      v->ScrollTo(size / 2);
+      QVERIFY(std::abs(bar->value() - bar->maximum() / 2) <= bar->pageStep());
+      bar->setValue(bar->maximum() / 4);
+      QVERIFY(top() <= size / 4);
+      QVERIFY(top() + page_chars > size / 4);
+      bar->setValue(bar->maximum());
+      QVERIFY(v->AtEnd());
+      QVERIFY(v->CharacterRect(size - 1).isValid());
+      Keys(v.get(), {K::MoveToStartOfDocument, K::MoveToEndOfDocument});
+      QCOMPARE(bar->value(), bar->maximum());
+    }
   }
 
   // Every match is painted in a light highlight, the current one (selected)
