@@ -19,13 +19,14 @@ bool EndsWithRep(std::string_view name) {
 
 // Puts in `names` the names of the regular files (or links to one) in
 // `folder` that end in .rep in any case and are not hidden; false when the
-// folder cannot be read. The type recorded in the folder spares a stat for
-// each entry, which makes a folder of thousands a matter of milliseconds.
-bool ListReplays(const QString& folder, QStringList& names) {
+// folder cannot be read. Stops once it holds `enough` names, when given.
+// The type recorded in the folder spares a stat for each entry, which makes
+// a folder of thousands a matter of milliseconds.
+bool ListReplays(const QString& folder, QStringList& names, qsizetype enough = -1) {
   DIR* dir = ::opendir(QFile::encodeName(folder).constData());
   if (!dir) return false;
   const int fd = ::dirfd(dir);
-  while (const dirent* entry = ::readdir(dir)) {
+  for (const dirent* entry; names.size() != enough && (entry = ::readdir(dir));) {
     const std::string_view name(entry->d_name);
     if (name.size() < 5 || name.front() == '.' || !EndsWithRep(name)) continue;
     struct stat st;
@@ -49,8 +50,10 @@ QString FolderOf(const QString& prefix) { return prefix.isEmpty() ? QStringLiter
 
 bool HoldsOtherReplays(const QString& path) {
   const auto [prefix, name] = SplitPath(path);
+  // Asked as the path box is typed into: two replays are enough to know, so
+  // a folder of thousands is not read to its end at each key.
   QStringList names;
-  if (!ListReplays(FolderOf(prefix), names)) return false;
+  if (!ListReplays(FolderOf(prefix), names, 2)) return false;
   return names.size() > 1 || (names.size() == 1 && names.front() != name);
 }
 
