@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "chat/chat_lines.h"
 #include "extract/extract.h"
-#include "viewer/chat_lines.h"
 
 class QObject;
 

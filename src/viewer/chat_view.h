@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "viewer/chat_lines.h"
-#include "viewer/row_layout.h"
+#include "chat/chat_lines.h"
+#include "chat/row_layout.h"
 
 class QMenu;
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "viewer/chat_lines.h"
+#include "chat/chat_lines.h"
 #include "viewer/layout.h"
 #include "viewer/replay_document.h"
 #include "viewer/twips.h"

@@ -15,8 +15,8 @@
 #include <memory>
 #include <optional>
 
+#include "chat/chat_lines.h"
 #include "extract/extract.h"
-#include "viewer/chat_lines.h"
 
 class QTimer;
 

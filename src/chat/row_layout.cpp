@@ -1,4 +1,4 @@
-#include "viewer/row_layout.h"
+#include "chat/row_layout.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,8 +1,8 @@
 // How a line of the chat wraps into rows: plain code over character widths,
 // so that the view lays out only the lines it shows and tests can check the
 // breaks without a font.
-#ifndef MURVIK_VIEWER_TEXT_ROWS_H_
-#define MURVIK_VIEWER_TEXT_ROWS_H_
+#ifndef MURVIK_CHAT_TEXT_ROWS_H_
+#define MURVIK_CHAT_TEXT_ROWS_H_
 
 #include <array>
 #include <cstdint>
@@ -22,4 +22,4 @@ std::vector<uint32_t> WrapRows(std::string_view line, const Advances& advance, i
 
 }  // namespace murvik
 
-#endif  // MURVIK_VIEWER_TEXT_ROWS_H_
+#endif  // MURVIK_CHAT_TEXT_ROWS_H_

@@ -1,4 +1,4 @@
-#include "viewer/chat_lines.h"
+#include "chat/chat_lines.h"
 
 #include <sys/mman.h>
 

@@ -2,8 +2,8 @@
 // by rows and pages, and where a position stands within its row. Plain
 // arithmetic over the characters' advances, so that the view only paints
 // and takes input, and tests check the layout without a font.
-#ifndef MURVIK_VIEWER_ROW_LAYOUT_H_
-#define MURVIK_VIEWER_ROW_LAYOUT_H_
+#ifndef MURVIK_CHAT_ROW_LAYOUT_H_
+#define MURVIK_CHAT_ROW_LAYOUT_H_
 
 #include <compare>
 #include <cstddef>
@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "viewer/chat_lines.h"
-#include "viewer/text_rows.h"
+#include "chat/chat_lines.h"
+#include "chat/text_rows.h"
 
 namespace murvik {
 
@@ -82,4 +82,4 @@ class RowLayout {
 
 }  // namespace murvik
 
-#endif  // MURVIK_VIEWER_ROW_LAYOUT_H_
+#endif  // MURVIK_CHAT_ROW_LAYOUT_H_

@@ -1,4 +1,4 @@
-// The view's plain layout, without Qt or a font: the chat's lines and their
+// The chat model, without Qt or a font: the chat's lines and their
 // index, find's matches, where a line wraps, and the rows at a width with
 // fixed advances (every character one pixel wide, W three).
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <tuple>
 #include <vector>
 
-#include "viewer/chat_lines.h"
-#include "viewer/row_layout.h"
-#include "viewer/text_rows.h"
+#include "chat/chat_lines.h"
+#include "chat/row_layout.h"
+#include "chat/text_rows.h"
 
 namespace murvik {
 namespace {

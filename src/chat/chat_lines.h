@@ -1,8 +1,9 @@
-// The chat as the window keeps it: every line's characters once, with a
+// The chat as a front end keeps it: every line's characters once, with a
 // compact index of where the lines start. Plain C++, so that the window's
-// reader thread can build it and tests can check it without Qt.
-#ifndef MURVIK_VIEWER_CHAT_LINES_H_
-#define MURVIK_VIEWER_CHAT_LINES_H_
+// reader thread and the web page's worker can build it and tests can check
+// it without Qt.
+#ifndef MURVIK_CHAT_CHAT_LINES_H_
+#define MURVIK_CHAT_CHAT_LINES_H_
 
 #include <array>
 #include <cstddef>
@@ -130,4 +131,4 @@ inline char InCase(char c, LetterCase letter_case) {
 
 }  // namespace murvik
 
-#endif  // MURVIK_VIEWER_CHAT_LINES_H_
+#endif  // MURVIK_CHAT_CHAT_LINES_H_

@@ -1,4 +1,4 @@
-#include "viewer/text_rows.h"
+#include "chat/text_rows.h"
 
 #include <bit>
 #include <cstring>
