@@ -3,16 +3,20 @@
 // finds (its own copy of the key-code table, no code shared with the
 // scanner), sent and unsent alike, including those handed over early.
 // ExtractChat reads the replay from a file, with one thread or two
-// (its chunks, its stretches and their pieces joined), and
-// ExtractChatFromStream from a pipe.
+// (its chunks, its stretches and their pieces joined),
+// ExtractChatFromStream from a pipe, and a ChatReader from pieces of any
+// size fed to it.
 //
 // The input is the replay itself. Its first bytes, which the scan never reads
 // (it starts at offset 273), also say how to read it: byte 0 the chunk size
 // (1 to 256 bytes), byte 1 the stretch size (1 to 64 bytes: a few records,
 // so that a replay makes many stretches), byte 2 whether a file is read by
 // two threads (below 200) or one, byte 3 whether the replay comes from a pipe
-// (bit 0) and whether sent messages are handed over early (bit 1). So every
-// replay, generated or mutated, is an input.
+// (bit 0), whether sent messages are handed over early (bit 1) and whether
+// it is fed to a ChatReader instead (bit 2), in pieces of 1 to the chunk
+// size, their sizes taken from the replay's own bytes in turn, with an empty
+// piece between every two. So every replay, generated or mutated, is an
+// input.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -121,6 +125,21 @@ struct ReplayOnDisk {
 
 uint8_t Choice(const uint8_t* data, size_t size, size_t i) { return i < size ? data[i] : 0; }
 
+// Feeds the replay to a ChatReader in pieces of 1 to `largest` bytes, as
+// byte 3 of the input asks.
+murvik::ChatResult FeedInPieces(const uint8_t* data, size_t size, size_t largest,
+                                const murvik::ExtractOptions& options) {
+  murvik::ChatReader reader(options);
+  for (size_t at = 0, k = 0; at < size; ++k) {
+    const size_t n = std::min(size - at, 1 + data[k % size] % largest);
+    reader.Feed(data + at, n);
+    reader.Feed(data + at, 0);
+    at += n;
+  }
+  Check(reader.bytes_fed() == size, "the reader did not count every byte fed");
+  return reader.Finish();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -136,7 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   murvik::ChatResult result;
   int fds[2];
-  if (from_pipe) {
+  if (Choice(data, size, 3) & 4) {
+    result = FeedInPieces(data, size, options.chunk_size, options);
+  } else if (from_pipe) {
     Check(OpenPipe(fds), "no pipe");
     std::thread writer(WriteAll, fds[1], data, size);
     result = murvik::ExtractChatFromStream(fds[0], options);

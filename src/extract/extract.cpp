@@ -4,13 +4,14 @@
 // may run on one core only is read by this thread alone, chunk by chunk
 // through one reused buffer, the message rules applied as it goes. Either
 // way sent messages are handed over and progress reported as it goes on.
+// The one-thread read feeds a ChatReader (chat_reader.cpp), as a caller
+// that has the bytes without a file does.
 #include "extract/extract.h"
 
 #include <algorithm>
 #include <optional>
 
 #include "extract/file_read.h"
-#include "extract/scanner.h"
 #include "extract/two_threads.h"
 
 namespace murvik {
@@ -18,32 +19,24 @@ namespace {
 
 ChatResult Failure(Status status) { return ChatResult{std::move(status), {}}; }
 
-// Hands the messages the builder finished to the caller, if it asked for
-// them, in `sent`, kept from call to call so that its memory is used again.
-void HandOverSent(ChatBuilder& builder, MessageList& sent, const ExtractOptions& options) {
-  if (!options.on_sent) return;
-  builder.TakeFinished(sent);
-  if (!sent.empty()) options.on_sent(sent);
-}
-
 // Whether this process may run on more than one core: not when the machine
 // has one, nor when it is held to one, where a second thread would only take
 // turns with the first.
 bool MayRunOnSeveralCores() { return UsableCores() != 1; }
 
-// Reads `fd` from where it stands through one reused buffer into a scanner,
-// until `length` bytes were read or, with no length, until end of input.
+// Reads `fd` from where it stands through one reused buffer into a
+// ChatReader, until `length` bytes were read or, with no length, until end
+// of input.
 ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions& options) {
   const size_t chunk = std::max<size_t>(options.chunk_size, 1);
   std::optional<ReadBuffer> own;
   ReadBuffer* lent = options.buffer;
   ReadBuffer& buf = lent != nullptr && lent->size() >= chunk ? *lent : own.emplace(chunk);
-  ChatScanner scanner;
-  MessageList sent;
+  ChatReader reader(options);
   for (;;) {
     size_t want = chunk;
     if (length != nullptr) {
-      const uint64_t left = *length - scanner.bytes_fed();
+      const uint64_t left = *length - reader.bytes_fed();
       if (left == 0) break;
       want = static_cast<size_t>(std::min<uint64_t>(left, chunk));
     }
@@ -53,12 +46,9 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
       if (length != nullptr) return Failure(Status::Error(kShrank));
       break;
     }
-    scanner.Feed(buf.get(), n);
-    HandOverSent(scanner.builder(), sent, options);
-    if (!ReportProgress(options, scanner.bytes_fed())) return Failure(Status::Error(kCancelled));
+    if (!reader.Feed(buf.get(), n)) break;
   }
-  if (scanner.bytes_fed() == 0) return Failure(Status::Error("empty input"));
-  return ChatResult{Status::Ok(), scanner.TakeMessages()};
+  return reader.Finish();
 }
 
 }  // namespace

@@ -43,23 +43,25 @@ TEST(ChatProperty, HoldsForGeneratedReplays) {
 
 // Every shape of chat, each read in chunks and stretches so small that one
 // message spans thousands of them, by one thread and two, from a file and a
-// pipe, handing over early or not (the first four bytes say how).
+// pipe, and fed to a ChatReader in pieces of up to 13 bytes and up to 256,
+// handing over early or not (the first four bytes say how).
 TEST(ChatProperty, HoldsForEveryShapeInSmallPieces) {
   for (const char* kind : {"open", "erased", "empty", "long", "erasures", "mix"}) {
     for (uint32_t seed = 1; seed <= 2; ++seed) {
       std::string bytes = SynthesizedReplay(kind, 60000 + 4099 * seed, seed);
-      for (const char* how : {"\x00\x17\x00\x02", "\x10\x0B\x00\x00", "\x40\x3F\xFF\x02", "\xFF\x05\xFF\x03"})
+      for (const char* how : {"\x00\x17\x00\x02", "\x10\x0B\x00\x00", "\x40\x3F\xFF\x02", "\xFF\x05\xFF\x03",
+                              "\x0C\x00\x00\x06", "\xFF\x00\x00\x04"})
         Holds(bytes.replace(0, 4, how, 4));
     }
   }
 }
 
 // Read from a file by two threads in stretches of one record and of one and
-// a byte, in chunks of 200, handing over early or not; and from a pipe in
-// chunks of 256.
+// a byte, in chunks of 200, handing over early or not; from a pipe in
+// chunks of 256; and fed to a ChatReader in pieces of up to 256 bytes.
 TEST(ChatProperty, HoldsForEveryPairOfBytes) {
   std::string bytes = EveryPairOfBytes();
-  for (const char* how : {"\xC7\x0B\x00\x02", "\xC7\x0C\x00\x00", "\xFF\x00\x00\x01"})
+  for (const char* how : {"\xC7\x0B\x00\x02", "\xC7\x0C\x00\x00", "\xFF\x00\x00\x01", "\xFF\x00\x00\x06"})
     Holds(bytes.replace(0, 4, how, 4));
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "extract/message_list.h"
@@ -64,6 +65,36 @@ ChatResult ExtractChat(const std::string& path, const ExtractOptions& options = 
 // Reads a replay from `fd` until end of input and returns its chat; fails on
 // a read error or empty input. Reads with one thread. Does not close `fd`.
 ChatResult ExtractChatFromStream(int fd, const ExtractOptions& options = {});
+
+// Reads a replay whose bytes come in pieces, as they arrive (from a socket,
+// a browser's file reader, ...), on the caller's thread: no threads, no
+// files. Its options' on_sent and on_progress act as in ExtractChat, after
+// each piece fed; their sizes and buffer are not used. The bytes are not
+// kept: memory is what the chat takes.
+class ChatReader {
+ public:
+  explicit ChatReader(const ExtractOptions& options = {});
+  ~ChatReader();
+  ChatReader(ChatReader&&) noexcept;
+  ChatReader& operator=(ChatReader&&) noexcept;
+  ChatReader(const ChatReader&) = delete;
+  ChatReader& operator=(const ChatReader&) = delete;
+
+  // Scans the next `size` bytes of the replay, in file order; a piece may
+  // have any size, 0 included. Returns false once on_progress has asked to
+  // stop: the bytes of that piece were scanned, later pieces are ignored.
+  bool Feed(const unsigned char* data, size_t size);
+  // The bytes scanned so far.
+  uint64_t bytes_fed() const;
+  // The chat of everything fed, less what on_sent took; fails with
+  // kCancelled once stopped, and with "empty input" when nothing was fed.
+  // The reader is spent afterwards.
+  ChatResult Finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace murvik
 
