@@ -1,12 +1,8 @@
 #include "chat/chat_lines.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace murvik {
@@ -14,21 +10,6 @@ namespace murvik {
 namespace {
 
 constexpr uint64_t kOnes = 0x0101010101010101;
-
-// Gives the whole pages within [begin, begin + bytes) their memory now, in
-// one call, rather than at a fault for each as they are first written: on
-// the virtual machine the benchmarks run on, a fault costs about 16 us, the
-// time it takes to write some fifty pages. (Without the call, as before.)
-void Populate(const void* begin, uint64_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-  constexpr uintptr_t kPage = 4096;
-  const uintptr_t from = (reinterpret_cast<uintptr_t>(begin) + kPage - 1) / kPage * kPage;
-  const uintptr_t to = (reinterpret_cast<uintptr_t>(begin) + bytes) / kPage * kPage;
-  if (to > from) (void)madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
-#else
-  (void)begin, (void)bytes;
-#endif
-}
 
 // The high bit of each of the eight bytes at `bytes` that, with the bits of
 // `bits` set, equals that byte of `want`.
@@ -118,15 +99,7 @@ void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   }
 }
 
-void ChatLines::Reserve(uint64_t size) { head_.Reserve(size, head_size_); }
-
-namespace {
-
-constexpr uint64_t kHeapMost = 8 << 20;      // characters kept on the heap
-constexpr uint64_t kReserved = 64ull << 30;  // address space reserved past that
-constexpr uint64_t kStep = 8 << 20;          // made usable at a time
-
-}  // namespace
+void ChatLines::Reserve(uint64_t characters) { head_.Reserve(characters, head_size_); }
 
 ChatLines::Chars& ChatLines::Chars::operator=(Chars&& other) noexcept {
   if (this == &other) return *this;
@@ -135,49 +108,6 @@ ChatLines::Chars& ChatLines::Chars::operator=(Chars&& other) noexcept {
   capacity_ = std::exchange(other.capacity_, 0);
   reserved_ = std::exchange(other.reserved_, 0);
   return *this;
-}
-
-void ChatLines::Chars::Release() {
-  if (reserved_ != 0)
-    munmap(data_, reserved_);
-  else
-    std::free(data_);
-  data_ = nullptr;
-  capacity_ = reserved_ = 0;
-}
-
-void ChatLines::Chars::Reserve(uint64_t size, uint64_t held) {
-  if (size <= capacity_) return;
-  if (reserved_ == 0 && size <= kHeapMost) {
-    const uint64_t capacity = std::min(kHeapMost, std::max<uint64_t>({size, capacity_ * 2, 4096}));
-    char* grown = static_cast<char*>(std::realloc(data_, capacity));
-    if (grown == nullptr) throw std::bad_alloc();
-    data_ = grown;
-    capacity_ = capacity;
-    return;
-  }
-  if (size > reserved_) {
-    // A new range, once from the heap and in the rare chat too large for
-    // the range (copied then); where address space is limited, a smaller one.
-    uint64_t reserve = std::max(kReserved, size * 2);
-    void* range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    while (range == MAP_FAILED && reserve / 2 >= size) {
-      reserve /= 2;
-      range = mmap(nullptr, reserve, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    }
-    if (range == MAP_FAILED) throw std::bad_alloc();
-    Chars grown;
-    grown.data_ = static_cast<char*>(range);
-    grown.reserved_ = reserve;
-    grown.Reserve(size, 0);
-    if (held > 0) std::memcpy(grown.data_, data_, held);
-    *this = std::move(grown);
-    return;
-  }
-  const uint64_t capacity = std::min(reserved_, (std::max(size, capacity_ + kStep) + kStep - 1) / kStep * kStep);
-  if (mprotect(data_ + capacity_, capacity - capacity_, PROT_READ | PROT_WRITE) != 0) throw std::bad_alloc();
-  Populate(data_ + capacity_, capacity - capacity_);
-  capacity_ = capacity;
 }
 
 void ChatLines::Seal(uint64_t next) {
@@ -324,7 +254,7 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
     size_t count = 0;
     each_match([&](uint64_t) { ++count; }, [&](uint64_t, uint64_t marks) { count += Count(marks); });
     found.reserve(count);
-    Populate(found.data(), count * sizeof(uint64_t));
+    Chars::Populate(found.data(), count * sizeof(uint64_t));
     each_match([&](uint64_t at) { found.push_back(at); },
                [&](uint64_t at, uint64_t marks) {
                  for (; marks != 0; marks &= marks - 1) found.push_back(at + uint64_t(std::countr_zero(marks) / 8));

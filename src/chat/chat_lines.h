@@ -44,6 +44,10 @@ class ChatLines {
   // the core's whole chat when the replay ends inside one long message.
   void Append(MessageList&& messages);
 
+  // Makes room for `characters` characters in all, so that growing to them
+  // moves nothing.
+  void Reserve(uint64_t characters);
+
   // Characters, line breaks included.
   uint64_t size() const { return head_size_ + tail().size(); }
   bool empty() const { return size() == 0; }
@@ -70,7 +74,10 @@ class ChatLines {
   // once, which the system backs with memory only as it is written. (A
   // buffer grown by copying would hold the chat twice meanwhile; one moved
   // by the system from place to place costs a fault per page at its next
-  // reading on some virtual machines.)
+  // reading on some virtual machines.) Where there is no such reservation
+  // (WebAssembly, Windows), they grow on the heap, by doubling, and a caller
+  // that knows the chat's size beforehand reserves it. Each system's way is
+  // in a file of its own, chat_chars_*.cpp.
   class Chars {
    public:
     Chars() = default;
@@ -80,6 +87,10 @@ class ChatLines {
     char* get() const { return data_; }
     // Makes room for `size` characters, keeping those held.
     void Reserve(uint64_t size, uint64_t held);
+    // Gives the whole pages within [begin, begin + bytes) their memory now,
+    // where the system can, rather than at a fault for each as they are
+    // first written.
+    static void Populate(const void* begin, uint64_t bytes);
 
    private:
     void Release();
@@ -94,12 +105,10 @@ class ChatLines {
 
   // The text is the head, whose lines end with a break, then the tail: the
   // last line, when it is a message kept in kept_.
-  std::string_view head() const { return {head_.get(), head_size_}; }
+  std::string_view head() const { return {head_.get(), size_t(head_size_)}; }
   std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
   // Appends messages [from, to) of `messages`.
   void Append(const MessageList& messages, size_t from, size_t to);
-  // Makes room for `size` characters in the head.
-  void Reserve(uint64_t size);
   // A line starts at `start`, after a break just added.
   void LineStarts(uint64_t start) {
     if (open_size_ == kBlock) Seal(start);

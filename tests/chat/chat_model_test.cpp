@@ -112,6 +112,19 @@ TEST(ChatLines, AgreeWithPlainText) {
   }
 }
 
+// A chat grown to the size reserved for it keeps its characters where they
+// are, also past the few megabytes held on the heap at first.
+TEST(ChatLines, GrowsInPlaceWithinReserve) {
+  ChatLines lines;
+  lines.Reserve(20 << 20);
+  MessageList messages;
+  messages.Add(std::string(1 << 20, 'A'), 0, true);
+  lines.Append(messages);
+  const char* first = lines.Line(0).data();
+  for (int i = 1; i < 19; ++i) lines.Append(messages);
+  EXPECT_EQ(lines.Line(0).data(), first);
+}
+
 // Rows end after a space that lets the next word fit, or inside a word wider
 // than a row; spaces at a row's end take no room, a word carried to the next
 // row does.
