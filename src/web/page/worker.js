@@ -1,0 +1,185 @@
+// The page's worker: reads a chosen replay a piece at a time into the
+// WebAssembly core, keeps the chat and the view over it (web_chat.h), and
+// answers the page with the rows to draw. Runs after the module's script,
+// which defines MurvikCore.
+'use strict';
+
+// Bytes read at a time: large pieces read fastest, and the next piece is
+// being read while the core scans this one, so the scan hides behind the read.
+const kPiece = 16 << 20;
+// Chat characters handed to the page at a time when it asks for a text.
+const kTextPart = 8 << 20;
+// How often progress is reported, in milliseconds.
+const kProgressEvery = 100;
+
+let core = null;
+const waiting = [];  // messages that came before the core was ready
+let reading = 0;     // the serial of the read in progress, 0 for none
+let screenDue = false;
+let findTerm = null;  // a find not yet run
+
+MurvikCore().then((module) => {
+  core = module;
+  for (const message of waiting.splice(0)) handle(message);
+  postMessage({op: 'ready'});
+});
+
+onmessage = (event) => {
+  if (core === null) waiting.push(event.data);
+  else handle(event.data);
+};
+
+// The rows to draw, sent once after however many changes came together.
+function sendScreen() {
+  if (screenDue) return;
+  screenDue = true;
+  setTimeout(() => {
+    screenDue = false;
+    if (findTerm !== null) runFind();
+    postMessage({op: 'screen', screen: JSON.parse(core.UTF8ToString(core._murvik_screen()))});
+  });
+}
+
+function withString(text, use) {
+  const size = core.lengthBytesUTF8(text) + 1;
+  const at = core._malloc(size);
+  core.stringToUTF8(text, at, size);
+  try {
+    use(at);
+  } finally {
+    core._free(at);
+  }
+}
+
+function runFind() {
+  const term = findTerm;
+  findTerm = null;
+  withString(term, (at) => core._murvik_find(at));
+}
+
+function handle(m) {
+  switch (m.op) {
+    case 'open':
+      read(m.file, m.serial);
+      return;
+    case 'cancel':
+      if (reading === 0) return;
+      reading = 0;
+      withString('', (at) => core._murvik_drop(at));
+      postMessage({op: 'cancelled'});
+      break;
+    case 'metrics':
+      withArray(m.advances, (at) => core._murvik_metrics(at, m.width, m.pageRows));
+      core._murvik_lowercase(m.lowercase ? 1 : 0);
+      break;
+    case 'move':
+      core._murvik_move(m.motion, m.select ? 1 : 0);
+      break;
+    case 'scrollBy':
+      core._murvik_scroll_by(m.rows);
+      break;
+    case 'scrollTo':
+      core._murvik_scroll_to(m.share);
+      break;
+    case 'click':
+      core._murvik_click(m.row, m.column, m.extend ? 1 : 0);
+      break;
+    case 'word':
+      core._murvik_select_word(m.row, m.column);
+      break;
+    case 'selectAll':
+      core._murvik_select_all();
+      break;
+    case 'find':
+      // Only the last of several terms typed quickly is looked for.
+      findTerm = m.term;
+      break;
+    case 'step':
+      if (findTerm !== null) runFind();
+      core._murvik_step(m.by);
+      break;
+    case 'closeFind':
+      findTerm = null;
+      core._murvik_close_find();
+      break;
+    case 'text':
+      sendText(m.id, m.begin, m.end);
+      return;
+    default:
+      return;
+  }
+  sendScreen();
+}
+
+function withArray(values, use) {
+  const at = core._malloc(values.length * 4);
+  core.HEAP32.set(values, at >> 2);
+  try {
+    use(at);
+  } finally {
+    core._free(at);
+  }
+}
+
+// Characters [begin, end) of the chat as shown, CR LF after each line, in
+// parts that the page joins into a Blob without one long string.
+function sendText(id, begin, end) {
+  const parts = [];
+  for (let at = begin; at < end; at += kTextPart) {
+    const text = core._murvik_shown(at, Math.min(end, at + kTextPart));
+    parts.push(core.HEAPU8.slice(text, text + core._murvik_length()));
+  }
+  postMessage({op: 'text', id, parts}, parts.map((part) => part.buffer));
+}
+
+// The reason a piece of a chosen file could not be read, as the browser
+// says it, in the words of the rest of the page.
+function readError(error) {
+  if (error && error.name === 'NotFoundError') return 'the file is gone';
+  if (error && error.name === 'NotReadableError') return 'the file could not be read: it changed, moved or may not be read';
+  return String(error && error.message ? error.message : error);
+}
+
+async function read(file, serial) {
+  reading = serial;
+  const size = file.size;
+  core._murvik_begin(size);
+  sendScreen();
+  let done = 0;
+  let reported = 0;
+  let next = size > 0 ? file.slice(0, Math.min(kPiece, size)).arrayBuffer() : null;
+  while (done < size) {
+    let bytes;
+    try {
+      bytes = await next;
+    } catch (error) {
+      if (reading === serial) fail(serial, readError(error));
+      return;
+    }
+    if (reading !== serial) return;  // cancelled, or a newer read took over
+    if (bytes.byteLength === 0) return fail(serial, 'file shrank while being read');
+    const end = Math.min(size, done + bytes.byteLength);
+    next = end < size ? file.slice(end, Math.min(end + kPiece, size)).arrayBuffer() : null;
+    const at = core._murvik_buffer(bytes.byteLength);
+    core.HEAPU8.set(new Uint8Array(bytes), at);
+    core._murvik_feed(bytes.byteLength);
+    done = end;
+    const now = performance.now();
+    if (now - reported >= kProgressEvery || done === size) {
+      reported = now;
+      postMessage({op: 'progress', serial, done, size});
+    }
+  }
+  if (reading !== serial) return;
+  reading = 0;
+  if (core._murvik_finish() === 0) return fail(serial, core.UTF8ToString(core._murvik_reason()));
+  postMessage({op: 'loaded', serial});
+  sendScreen();
+}
+
+function fail(serial, reason) {
+  reading = 0;
+  withString('Failed to open replay', (at) => core._murvik_drop(at));
+  postMessage({op: 'failed', serial, reason});
+  sendScreen();
+}
