@@ -1,5 +1,5 @@
-// What both sides of the file reading share (file_read_posix.cpp and
-// file_read_windows.cpp have the rest).
+// What every side of the file reading shares (file_read_posix.cpp,
+// file_read_windows.cpp and file_read_web.cpp have the rest).
 #include "extract/file_read.h"
 
 #include <cstring>

@@ -5,8 +5,9 @@
 // should the file turn out shorter. Reads are binary: every byte as it is in
 // the file. The file is closed on every path out.
 //
-// Declared once here, this has one side per system: file_read_posix.cpp and
-// file_read_windows.cpp, of which the build takes one. A file is known by a
+// Declared once here, this has one side per system: file_read_posix.cpp,
+// file_read_windows.cpp and file_read_web.cpp (a browser has no files:
+// opening and reading fail there), of which the build takes one. A file is known by a
 // descriptor on both: on Windows the C runtime's, over the file's handle,
 // read through the handle itself, so the runtime's text mode never sees it.
 #ifndef MURVIK_EXTRACT_FILE_READ_H_

@@ -2,7 +2,8 @@
 // may lend an extraction, a file's size without opening it, the cores this
 // process may run on, and on Windows the text of names between UTF-16 and
 // UTF-8. Defined by the file reading of each system (file_read_posix.cpp,
-// file_read_windows.cpp, wide_text.cpp).
+// file_read_windows.cpp, wide_text.cpp, and file_read_web.cpp in a browser,
+// which has no files and one core).
 #ifndef MURVIK_EXTRACT_SYSTEM_H_
 #define MURVIK_EXTRACT_SYSTEM_H_
 
@@ -20,6 +21,7 @@ namespace murvik {
 // page boundary (the kernel copies into such a buffer about 5% faster) and
 // takes no page fault per page on first use. A caller reading many files
 // keeps one and lends it to each extraction, rather than mapping one per file.
+// In a browser it is plain heap memory.
 class ReadBuffer {
  public:
   // Throws std::bad_alloc when the memory cannot be had.
