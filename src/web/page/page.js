@@ -199,6 +199,8 @@
     if (caretId) text1.setAttribute('aria-activedescendant', caretId);
     else text1.removeAttribute('aria-activedescendant');
     hint.hidden = s.size > 0;
+    $('lblPosition').textContent = s.size > 0
+        ? `Line ${(s.caretLine + 1).toLocaleString('en')} of ${s.lines.toLocaleString('en')}` : '';
     // The scroll bar: its handle's size is the page's share of the chat.
     const view = scroll.clientHeight;
     const height = Math.max(view, Math.min(kMostScrollHeight, view / Math.max(s.page, 1e-9)));

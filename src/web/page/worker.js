@@ -145,6 +145,7 @@ async function read(file, serial) {
   const size = file.size;
   core._murvik_begin(size);
   sendScreen();
+  if (size === 0) return fail(serial, 'empty file');  // as the window says
   let done = 0;
   let reported = 0;
   let next = size > 0 ? file.slice(0, Math.min(kPiece, size)).arrayBuffer() : null;
