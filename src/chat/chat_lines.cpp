@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
+#include <span>
 #include <utility>
 
 namespace murvik {
@@ -20,6 +22,19 @@ uint64_t ByteIs(const char* bytes, uint64_t bits, uint64_t want) {
   v = (v | bits) ^ want;
   return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
+
+// A character looked for eight bytes at a time, a letter in either case: a
+// letter's two cases differ only in bit 5, so with that bit set in every
+// byte, a byte equal to the lower case is one of the two.
+struct Wanted {
+  explicit Wanted(char lower)
+      : case_bits(lower >= 'a' && lower <= 'z' ? 0x20 * kOnes : 0),
+        want(uint64_t(static_cast<unsigned char>(lower)) * kOnes) {}
+  // The high bit of each of the eight bytes at `bytes` that is the one wanted.
+  uint64_t Marks(const char* bytes) const { return ByteIs(bytes, case_bits, want); }
+  bool Is(char c) const { return (static_cast<unsigned char>(c) | (case_bits & 0xFF)) == (want & 0xFF); }
+  uint64_t case_bits, want;
+};
 
 // The high bit of each of the eight bytes at `bytes` that is a line break.
 uint64_t Breaks(const char* bytes) { return ByteIs(bytes, 0, '\n' * kOnes); }
@@ -46,11 +61,11 @@ uint64_t AfterBreaks(const char* text, uint64_t size, uint64_t at, size_t n) {
   return at;
 }
 
-// The breaks in text[begin, end).
-size_t CountBreaks(const char* text, uint64_t begin, uint64_t end) {
+// How many of text[begin, end) are `wanted`.
+size_t CountOf(const char* text, uint64_t begin, uint64_t end, const Wanted& wanted) {
   size_t count = 0;
-  for (; begin + 8 <= end; begin += 8) count += Count(Breaks(text + begin));
-  for (; begin < end; ++begin) count += text[begin] == '\n';
+  for (; begin + 8 <= end; begin += 8) count += Count(wanted.Marks(text + begin));
+  for (; begin < end; ++begin) count += wanted.Is(text[begin]);
   return count;
 }
 
@@ -159,7 +174,7 @@ size_t ChatLines::LineOf(uint64_t pos) const {
     const auto starts = kept_starts_.begin() + ptrdiff_t((block.kept - 1) * kBlock);
     return b * kBlock + size_t(std::upper_bound(starts, starts + kBlock, pos) - starts) - 1;
   }
-  return b * kBlock + CountBreaks(head_.get(), block.start, pos);
+  return b * kBlock + CountOf(head_.get(), block.start, pos, Wanted('\n'));
 }
 
 std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line_break) const {
@@ -185,96 +200,115 @@ std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line
 
 namespace {
 
-// Adds to `found` where `folded` (in lower case) matches in `text`, from
-// `from` on, as positions from `base`, each after the one before; returns
-// where the next match may start.
-uint64_t FindIn(std::string_view text, uint64_t from, std::string_view folded, uint64_t base,
-                std::vector<uint64_t>& found) {
-  if (folded.size() > text.size()) return from;
+// Positions of matches gathered into batches for the caller's callback, so
+// that a scan pays for the call once per batch rather than once per match.
+class MatchBatches {
+ public:
+  explicit MatchBatches(const std::function<bool(std::span<const uint64_t>)>& found) : found_(found) {}
+  // Adds a match; false once the callback has stopped the scan.
+  bool Add(uint64_t pos) {
+    batch_[size_++] = pos;
+    return size_ < batch_.size() || Flush();
+  }
+  bool Flush() {
+    if (size_ > 0 && !found_(std::span<const uint64_t>(batch_.data(), size_))) stopped_ = true;
+    size_ = 0;
+    return !stopped_;
+  }
+  bool stopped() const { return stopped_; }
+
+ private:
+  const std::function<bool(std::span<const uint64_t>)>& found_;
+  std::array<uint64_t, 256> batch_;
+  size_t size_ = 0;
+  bool stopped_ = false;
+};
+
+// Adds to `batches` where `folded` (in lower case) matches wholly within
+// `text` and starts in [at, stop), as positions from `base`, each after the
+// one before; returns where the next match may start.
+uint64_t FindIn(std::string_view text, uint64_t at, uint64_t stop, std::string_view folded, uint64_t base,
+                MatchBatches& batches) {
+  if (folded.size() > text.size()) return at;
   const char* data = text.data();
-  const auto matches_at = [&](uint64_t at) {
+  const auto matches_at = [&](uint64_t pos) {
     for (size_t k = 0; k < folded.size(); ++k)
-      if (InCase(data[at + k], LetterCase::kLower) != folded[k]) return false;
+      if (InCase(data[pos + k], LetterCase::kLower) != folded[k]) return false;
     return true;
   };
-  // Eight places are ruled out at a time where none holds the term's first
-  // character in either case: a letter's two cases differ only in bit 5, so
-  // with that bit set in every byte, a byte equal to the lower case is one of
-  // the two. (A byte of x is zero exactly where the test's high bit is set.)
-  const unsigned char first = static_cast<unsigned char>(folded[0]);
-  const uint64_t case_bits = first >= 'a' && first <= 'z' ? 0x20 * kOnes : 0;
-  const uint64_t want = first * kOnes;
-  const uint64_t last = text.size() - folded.size();  // the last place a match can start
-  uint64_t at = from;
-  while (at <= last) {
-    if (last - at >= 8) {
-      uint64_t block;
-      std::memcpy(&block, data + at, sizeof block);
-      const uint64_t x = (block | case_bits) ^ want;
-      const uint64_t candidates = (x - kOnes) & ~x & 0x80 * kOnes;
-      if (candidates == 0) {
+  // Eight places are looked at a time for the term's first character; for
+  // a term of one character, every place marked is a match.
+  const Wanted first(folded[0]);
+  const uint64_t end = std::min<uint64_t>(stop, text.size() - folded.size() + 1);  // past the last start
+  while (at < end) {
+    if (at + 8 <= end) {
+      uint64_t marks = first.Marks(data + at);
+      if (marks == 0) {
         at += 8;
         continue;
       }
-      at += uint64_t(std::countr_zero(candidates) / 8);  // the first is a true one
+      if (folded.size() == 1) {
+        for (; marks != 0; marks &= marks - 1)
+          if (!batches.Add(base + at + uint64_t(std::countr_zero(marks) / 8))) return at;
+        at += 8;
+        continue;
+      }
+      at += uint64_t(std::countr_zero(marks) / 8);
     }
-    if (matches_at(at)) {
-      found.push_back(base + at);
-      at += folded.size();
-    } else {
+    if (!matches_at(at)) {
       ++at;
+      continue;
     }
+    if (!batches.Add(base + at)) return at;
+    at += folded.size();
   }
   return at;
 }
 
 }  // namespace
 
-std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
-  std::vector<uint64_t> found;
-  if (term.empty() || term.size() > size()) return found;
+uint64_t ChatLines::ForEachMatch(std::string_view term, uint64_t from, uint64_t to,
+                                 const std::function<bool(std::span<const uint64_t>)>& found) const {
+  if (term.empty() || term.size() > size()) return std::max(from, to);
   std::string folded(term);
   for (char& c : folded) c = InCase(c, LetterCase::kLower);
-  if (folded.size() == 1) {
-    // A single character, as when a letter is typed into the find box:
-    // its places, found eight at a time, are counted first, so that a list
-    // of millions is made once at its length rather than copied as it grows.
-    const uint64_t case_bits = folded[0] >= 'a' && folded[0] <= 'z' ? 0x20 * kOnes : 0;
-    const uint64_t want = uint64_t(static_cast<unsigned char>(folded[0])) * kOnes;
-    const auto each_match = [&](auto&& at_match, auto&& in_eight) {
-      uint64_t base = 0;
-      for (const std::string_view part : {head(), tail()}) {
-        uint64_t at = 0;
-        for (; at + 8 <= part.size(); at += 8) in_eight(base + at, ByteIs(part.data() + at, case_bits, want));
-        for (; at < part.size(); ++at)
-          if (InCase(part[at], LetterCase::kLower) == folded[0]) at_match(base + at);
-        base += part.size();
-      }
-    };
-    size_t count = 0;
-    each_match([&](uint64_t) { ++count; }, [&](uint64_t, uint64_t marks) { count += Count(marks); });
-    found.reserve(count);
-    Chars::Populate(found.data(), count * sizeof(uint64_t));
-    each_match([&](uint64_t at) { found.push_back(at); },
-               [&](uint64_t at, uint64_t marks) {
-                 for (; marks != 0; marks &= marks - 1) found.push_back(at + uint64_t(std::countr_zero(marks) / 8));
-               });
-    return found;
-  }
+  MatchBatches batches(found);
   // The head, the matches that run from the head into the tail, the tail.
-  uint64_t at = FindIn(head(), 0, folded, 0, found);
-  const uint64_t across_end = std::min(head_size_, size() - folded.size() + 1);
-  for (at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0); at < across_end;) {
+  uint64_t at = FindIn(head(), from, std::min(to, head_size_), folded, 0, batches);
+  const uint64_t across_end = std::min({head_size_, size() - folded.size() + 1, to});
+  if (at < across_end) at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0);
+  while (at < across_end && !batches.stopped()) {
     size_t k = 0;
     while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
     if (k < folded.size()) {
       ++at;
       continue;
     }
-    found.push_back(at);
+    batches.Add(at);
     at += folded.size();
   }
-  FindIn(tail(), std::max(at, head_size_) - head_size_, folded, head_size_, found);
+  if (at < to && !batches.stopped())
+    at = head_size_ + FindIn(tail(), std::max(at, head_size_) - head_size_, to - std::min(to, head_size_), folded,
+                             head_size_, batches);
+  batches.Flush();
+  return std::max(at, to);
+}
+
+std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
+  std::vector<uint64_t> found;
+  if (term.size() == 1) {
+    // A single character, as when a letter is typed into the find box: its
+    // places, counted eight at a time first, so that a list of millions is
+    // made once at its length rather than copied as it grows.
+    const Wanted wanted(InCase(term[0], LetterCase::kLower));
+    const size_t count = CountOf(head_.get(), 0, head_size_, wanted) + CountOf(tail().data(), 0, tail().size(), wanted);
+    found.reserve(count);
+    Chars::Populate(found.data(), count * sizeof(uint64_t));
+  }
+  ForEachMatch(term, 0, UINT64_MAX, [&](std::span<const uint64_t> batch) {
+    found.insert(found.end(), batch.begin(), batch.end());
+    return true;
+  });
   return found;
 }
 

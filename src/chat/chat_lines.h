@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,6 +69,13 @@ class ChatLines {
   // Where every match of `term` starts, ignoring the case of A-Z, in order,
   // each after the end of the one before. Nothing for an empty term.
   std::vector<uint64_t> FindAll(std::string_view term) const;
+  // Hands `found` where the matches of `term` that start in [from, to)
+  // start, as FindAll finds them, a batch at a time, in order; `found`
+  // returns false to stop the scan. `from` is where a match may start: 0,
+  // the start of one of FindAll's matches, or what an earlier call returned.
+  // Returns where the next match may start (at least `to`), unless stopped.
+  uint64_t ForEachMatch(std::string_view term, uint64_t from, uint64_t to,
+                        const std::function<bool(std::span<const uint64_t>)>& found) const;
 
  private:
   // Characters that grow without being moved once there are many: past a

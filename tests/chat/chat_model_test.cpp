@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "chat/chat_lines.h"
+#include "chat/chat_matches.h"
 #include "chat/row_layout.h"
 #include "chat/text_rows.h"
 
@@ -123,6 +125,53 @@ TEST(ChatLines, GrowsInPlaceWithinReserve) {
   const char* first = lines.Line(0).data();
   for (int i = 1; i < 19; ++i) lines.Append(messages);
   EXPECT_EQ(lines.Line(0).data(), first);
+}
+
+// ChatMatches agrees with FindAll on random chats of letters in both cases
+// and line breaks, the last line kept apart from the rest or not, with its
+// places kept every few matches and characters, so that scans start from
+// every kind of place: the count, each match, the first match at or after
+// each position, and the matches within windows.
+TEST(ChatMatches, AgreeWithFindAll) {
+  std::mt19937 rng(7);
+  for (const bool last_kept : {false, true}) {
+    Batch b{{}, !last_kept};
+    for (int i = 0; i < 300; ++i) {
+      std::string text(i == 299 ? 500 : rng() % 12, 'a');
+      for (char& c : text) c = "aAbB"[rng() % 4];
+      b.texts.push_back(text);
+    }
+    ChatLines chat;
+    chat.Append(b.List());
+    for (const std::string term : {"a", "B", "aa", "AaA", "b\nA", "ab"}) {
+      SCOPED_TRACE(term + (last_kept ? ", last line kept" : ""));
+      const std::vector<uint64_t> all = chat.FindAll(term);
+      const std::optional<ChatMatches> matches = ChatMatches::Find(chat, term, {}, {.every = 3, .chunk = 7});
+      ASSERT_TRUE(matches);
+      ASSERT_EQ(matches->size(), all.size());
+      for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(matches->At(i), all[i]) << "match " << i;
+      for (uint64_t pos = 0; pos <= chat.size() + 1; ++pos)
+        ASSERT_EQ(matches->IndexAtOrAfter(pos), uint64_t(std::lower_bound(all.begin(), all.end(), pos) - all.begin()))
+            << "position " << pos;
+      for (int k = 0; k < 50; ++k) {
+        const uint64_t begin = rng() % chat.size(), end = begin + rng() % 40;
+        EXPECT_EQ(matches->InRange(begin, end), std::vector<uint64_t>(std::lower_bound(all.begin(), all.end(), begin),
+                                                                      std::lower_bound(all.begin(), all.end(), end)))
+            << begin << " to " << end;
+      }
+    }
+  }
+}
+
+// InRange gives the first matches only, as many as kMostInRange; a scan
+// that keep_going stops gives nothing.
+TEST(ChatMatches, InRangeCappedAndBuildCancelled) {
+  const ChatLines chat = ChatLines::FromText(std::string(30000, 'a'));
+  std::vector<uint64_t> first(ChatMatches::kMostInRange);
+  for (size_t i = 0; i < first.size(); ++i) first[i] = 5 + i;
+  EXPECT_EQ(ChatMatches::Find(chat, "A")->InRange(5, chat.size()), first);
+  int asked = 0;
+  EXPECT_FALSE(ChatMatches::Find(chat, "A", [&] { return ++asked < 3; }, {.chunk = 1000}));
 }
 
 // Rows end after a space that lets the next word fit, or inside a word wider
