@@ -512,7 +512,10 @@
   }
   const showDialog = (id) => {
     const dialog = $(id);
-    if (!dialog.open) dialog.showModal();
+    if (dialog.open) return;
+    dialog.showModal();
+    // Its title first, where a screen reader starts reading; Tab goes on to Close.
+    dialog.querySelector('h2').focus();
   };
   $('cmdKeys').addEventListener('click', () => showDialog('dlgKeys'));
   $('cmdAbout').addEventListener('click', () => showDialog('dlgAbout'));
