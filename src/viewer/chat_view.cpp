@@ -47,8 +47,6 @@ class ChatMimeData : public QMimeData {
   LetterCase case_;
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\n'; }
-
 }  // namespace
 
 ChatView::ChatView(QWidget* parent) : QAbstractScrollArea(parent), chat_(std::make_shared<ChatLines>()) {
@@ -157,7 +155,7 @@ QRect ChatView::CharacterRect(uint64_t pos) const {
   if (at != row) return {};  // not on screen
   const char c = pos < chat_->size() ? chat_->At(pos) : ' ';
   return QRect(kMargin + int(layout_.XOf(row, pos) / 64), kMargin + rows * row_height_,
-               std::max(1, layout_.advances()[static_cast<unsigned char>(IsSpace(c) ? ' ' : c)] / 64), row_height_);
+               std::max(1, layout_.advances()[static_cast<unsigned char>(IsBlank(c) ? ' ' : c)] / 64), row_height_);
 }
 
 uint64_t ChatView::PositionAt(QPoint point) const {
@@ -265,10 +263,9 @@ void ChatView::keyPressEvent(QKeyEvent* event) {
   for (const auto& key : kKeys) {
     const bool select = event->matches(key.select);
     if (!select && !event->matches(key.move)) continue;
-    const bool vertical = key.motion == Motion::kPrevRow || key.motion == Motion::kNextRow ||
-                          key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage;
+    const bool vertical = MovesByRows(key.motion);
     if (vertical && preferred_x_ < 0) preferred_x_ = layout_.XOf(layout_.RowOf(caret_), caret_);
-    const uint64_t target = Target(key.motion);
+    const uint64_t target = MotionTarget(*chat_, layout_, key.motion, caret_, preferred_x_, PageRows());
     if (key.motion == Motion::kPrevPage || key.motion == Motion::kNextPage) {
       RowPos top = top_;
       layout_.Move(top, key.motion == Motion::kNextPage ? PageRows() : -PageRows());
@@ -281,47 +278,6 @@ void ChatView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QAbstractScrollArea::keyPressEvent(event);
-}
-
-uint64_t ChatView::Target(Motion motion) const {
-  const uint64_t size = chat_->size();
-  switch (motion) {
-    case Motion::kPrevChar:
-      return caret_ > 0 ? caret_ - 1 : 0;
-    case Motion::kNextChar:
-      return std::min(caret_ + 1, size);
-    case Motion::kPrevWord: {
-      uint64_t p = caret_;
-      while (p > 0 && IsSpace(chat_->At(p - 1))) --p;
-      while (p > 0 && !IsSpace(chat_->At(p - 1))) --p;
-      return p;
-    }
-    case Motion::kNextWord: {
-      uint64_t p = caret_;
-      while (p < size && !IsSpace(chat_->At(p))) ++p;
-      while (p < size && IsSpace(chat_->At(p))) ++p;
-      return p;
-    }
-    case Motion::kPrevRow:
-    case Motion::kNextRow:
-    case Motion::kPrevPage:
-    case Motion::kNextPage: {
-      const bool down = motion == Motion::kNextRow || motion == Motion::kNextPage;
-      const int64_t rows = (motion == Motion::kPrevRow || motion == Motion::kNextRow) ? 1 : PageRows();
-      RowPos at = layout_.RowOf(caret_);
-      if (layout_.Move(at, down ? rows : -rows) == 0) return down ? size : 0;
-      return layout_.PositionAtX(at, preferred_x_);
-    }
-    case Motion::kRowStart:
-      return layout_.RowBegin(layout_.RowOf(caret_));
-    case Motion::kRowEnd:
-      return layout_.PositionAtX(layout_.RowOf(caret_), INT64_MAX / 2);
-    case Motion::kStart:
-      return 0;
-    case Motion::kEnd:
-      return size;
-  }
-  return caret_;
 }
 
 void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
@@ -338,14 +294,8 @@ void ChatView::MoveCaret(uint64_t pos, bool keep_anchor) {
 }
 
 void ChatView::ScrollTo(uint64_t pos) {
-  const RowPos row = layout_.RowOf(std::min(pos, chat_->size()));
-  if (row < top_) return SetTop(row);
-  RowPos bottom = top_;
-  layout_.Move(bottom, PageRows() - 1);
-  if (row <= bottom) return;
-  RowPos top = row;
-  layout_.Move(top, 1 - PageRows());
-  SetTop(top);
+  const RowPos top = TopShowing(layout_, top_, std::min(pos, chat_->size()), PageRows());
+  if (top != top_) SetTop(top);
 }
 
 // A selection made by the user goes to X11's primary selection, as a text
@@ -454,12 +404,7 @@ void ChatView::mouseReleaseEvent(QMouseEvent* event) {
 void ChatView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || chat_->empty()) return;
   // The word under the pointer, or the blanks there.
-  const uint64_t at = std::min(PositionAt(event->position().toPoint()), chat_->size() - 1);
-  const auto blank_at = [&](uint64_t pos) { return IsSpace(chat_->At(pos)); };
-  const bool blank = blank_at(at);
-  uint64_t begin = at, end = at;
-  while (begin > 0 && blank_at(begin - 1) == blank) --begin;
-  while (end < chat_->size() && blank_at(end) == blank) ++end;
+  const auto [begin, end] = WordAt(*chat_, std::min(PositionAt(event->position().toPoint()), chat_->size() - 1));
   anchor_ = begin;
   MoveCaret(end, true);
   SelectionMade();

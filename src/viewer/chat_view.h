@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chat/caret.h"
 #include "chat/chat_lines.h"
 #include "chat/row_layout.h"
 
@@ -112,24 +113,8 @@ class ChatView : public QAbstractScrollArea {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum class Motion {
-    kPrevChar,
-    kNextChar,
-    kPrevWord,
-    kNextWord,
-    kPrevRow,
-    kNextRow,
-    kRowStart,
-    kRowEnd,
-    kPrevPage,
-    kNextPage,
-    kStart,
-    kEnd
-  };
-
   // Characters [begin, end) of one line, in the case shown.
   QString TextAsShown(uint64_t begin, uint64_t end) const;
-  uint64_t Target(Motion motion) const;
 
   void SetTop(RowPos top);
   void SyncScrollBar();

@@ -7,8 +7,6 @@
 namespace murvik {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\n'; }
-
 // `text` as a JSON string.
 void AppendJson(std::string& out, std::string_view text) {
   out += '"';
@@ -98,10 +96,9 @@ void WebChat::SetMetrics(const Advances& advance, int64_t width, int page_rows) 
 void WebChat::SetLowercase(bool lower) { case_ = lower ? LetterCase::kLower : LetterCase::kAsIs; }
 
 void WebChat::Move(Motion motion, bool select) {
-  const bool vertical = motion == Motion::kPrevRow || motion == Motion::kNextRow || motion == Motion::kPrevPage ||
-                        motion == Motion::kNextPage;
+  const bool vertical = MovesByRows(motion);
   if (vertical && preferred_x_ < 0) preferred_x_ = layout_.XOf(layout_.RowOf(caret_), caret_);
-  const uint64_t target = Target(motion);
+  const uint64_t target = MotionTarget(*chat_, layout_, motion, caret_, preferred_x_, page_rows_);
   if (motion == Motion::kPrevPage || motion == Motion::kNextPage) {
     RowPos top = top_;
     layout_.Move(top, motion == Motion::kNextPage ? page_rows_ : -page_rows_);
@@ -112,47 +109,6 @@ void WebChat::Move(Motion motion, bool select) {
   if (vertical) preferred_x_ = keep_x;
 }
 
-uint64_t WebChat::Target(Motion motion) const {
-  const uint64_t size = chat_->size();
-  switch (motion) {
-    case Motion::kPrevChar:
-      return caret_ > 0 ? caret_ - 1 : 0;
-    case Motion::kNextChar:
-      return std::min(caret_ + 1, size);
-    case Motion::kPrevWord: {
-      uint64_t p = caret_;
-      while (p > 0 && IsSpace(chat_->At(p - 1))) --p;
-      while (p > 0 && !IsSpace(chat_->At(p - 1))) --p;
-      return p;
-    }
-    case Motion::kNextWord: {
-      uint64_t p = caret_;
-      while (p < size && !IsSpace(chat_->At(p))) ++p;
-      while (p < size && IsSpace(chat_->At(p))) ++p;
-      return p;
-    }
-    case Motion::kPrevRow:
-    case Motion::kNextRow:
-    case Motion::kPrevPage:
-    case Motion::kNextPage: {
-      const bool down = motion == Motion::kNextRow || motion == Motion::kNextPage;
-      const int64_t rows = (motion == Motion::kPrevRow || motion == Motion::kNextRow) ? 1 : page_rows_;
-      RowPos at = layout_.RowOf(caret_);
-      if (layout_.Move(at, down ? rows : -rows) == 0) return down ? size : 0;
-      return layout_.PositionAtX(at, preferred_x_);
-    }
-    case Motion::kRowStart:
-      return layout_.RowBegin(layout_.RowOf(caret_));
-    case Motion::kRowEnd:
-      return layout_.PositionAtX(layout_.RowOf(caret_), std::numeric_limits<int64_t>::max() / 2);
-    case Motion::kStart:
-      return 0;
-    case Motion::kEnd:
-      return size;
-  }
-  return caret_;
-}
-
 void WebChat::MoveCaret(uint64_t pos, bool keep_anchor) {
   caret_ = std::min(pos, chat_->size());
   if (!keep_anchor) anchor_ = caret_;
@@ -160,16 +116,7 @@ void WebChat::MoveCaret(uint64_t pos, bool keep_anchor) {
   ScrollTo(caret_);
 }
 
-void WebChat::ScrollTo(uint64_t pos) {
-  const RowPos row = layout_.RowOf(std::min(pos, chat_->size()));
-  if (row < top_) return SetTop(row);
-  RowPos bottom = top_;
-  layout_.Move(bottom, page_rows_ - 1);
-  if (row <= bottom) return;
-  RowPos top = row;
-  layout_.Move(top, 1 - page_rows_);
-  SetTop(top);
-}
+void WebChat::ScrollTo(uint64_t pos) { SetTop(TopShowing(layout_, top_, std::min(pos, chat_->size()), page_rows_)); }
 
 void WebChat::SetTop(RowPos top) { top_ = std::min(top, layout_.LastTop(page_rows_)); }
 
@@ -200,12 +147,7 @@ void WebChat::Click(int64_t row, uint64_t column, bool extend) { MoveCaret(Posit
 
 void WebChat::SelectWord(int64_t row, uint64_t column) {
   if (chat_->empty()) return;
-  const uint64_t at = std::min(PositionAt(row, column), chat_->size() - 1);
-  const auto blank_at = [&](uint64_t pos) { return IsSpace(chat_->At(pos)); };
-  const bool blank = blank_at(at);
-  uint64_t begin = at, end = at;
-  while (begin > 0 && blank_at(begin - 1) == blank) --begin;
-  while (end < chat_->size() && blank_at(end) == blank) ++end;
+  const auto [begin, end] = WordAt(*chat_, std::min(PositionAt(row, column), chat_->size() - 1));
   anchor_ = begin;
   MoveCaret(end, true);
 }

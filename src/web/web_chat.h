@@ -13,28 +13,13 @@
 #include <string_view>
 #include <vector>
 
+#include "chat/caret.h"
 #include "chat/chat_lines.h"
 #include "chat/chat_matches.h"
 #include "chat/row_layout.h"
 #include "extract/extract.h"
 
 namespace murvik {
-
-// How the caret moves, as the window's keys move it.
-enum class Motion : int {
-  kPrevChar,
-  kNextChar,
-  kPrevWord,
-  kNextWord,
-  kPrevRow,
-  kNextRow,
-  kRowStart,
-  kRowEnd,
-  kPrevPage,
-  kNextPage,
-  kStart,
-  kEnd,
-};
 
 class WebChat {
  public:
@@ -87,7 +72,6 @@ class WebChat {
   uint64_t anchor() const { return anchor_; }
 
  private:
-  uint64_t Target(Motion motion) const;
   uint64_t PositionAt(int64_t row, uint64_t column) const;
   void MoveCaret(uint64_t pos, bool keep_anchor);
   void ScrollTo(uint64_t pos);

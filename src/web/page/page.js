@@ -179,6 +179,7 @@
     const s1 = Math.max(s.anchor, s.caret);
     const rows = document.createDocumentFragment();
     let caretId = '';
+    let firstMark = 0;  // the marks are in order, as are the rows
     s.rows.forEach((row, i) => {
       const element = document.createElement('div');
       element.className = 'row';
@@ -192,7 +193,10 @@
       const hasCaret = s.caret >= row.b && (s.caret < end || (s.caret === end && !(next && next.b === end)));
       element.setAttribute('aria-selected', hasCaret ? 'true' : 'false');
       if (hasCaret) caretId = element.id;
-      fillRow(element, row, end, s0, s1, hasCaret ? s.caret : -1, s.marks, s.markLength);
+      while (firstMark < s.marks.length && s.marks[firstMark] + s.markLength <= row.b) firstMark += 1;
+      let lastMark = firstMark;
+      while (lastMark < s.marks.length && s.marks[lastMark] < end) lastMark += 1;
+      fillRow(element, row, end, s0, s1, hasCaret ? s.caret : -1, s.marks.slice(firstMark, lastMark), s.markLength);
       rows.appendChild(element);
     });
     text1.replaceChildren(rows);
