@@ -1,8 +1,9 @@
 # Puts the page together: murvik.html with its style, its script and the
-# worker (worker.js, then the WebAssembly module) inlined, and a content
+# worker (the WebAssembly module, then worker.js) inlined, and a content
 # security policy that allows exactly these inlined pieces (by their
 # SHA-256), a worker made from them, WebAssembly, and no network at all.
 # cmake -DPAGE=dir -DCORE=murvik-web.js -DVERSION=x -DOUT=murvik.html -P inline.cmake
+cmake_policy(SET CMP0053 NEW)  # "@VERSION@" below is a text, not a variable
 file(READ ${PAGE}/murvik.html html)
 file(READ ${PAGE}/murvik.css css)
 file(READ ${PAGE}/page.js script)
