@@ -39,8 +39,10 @@ void WebChat::Begin(uint64_t length) {
   Show(std::make_unique<ChatLines>());
   reading_ = std::make_unique<ChatLines>();
   // A record types at most one character or ends one line, so the chat is
-  // never longer than this: reserved once, it is never copied as it grows.
-  reading_->Reserve(length / 12 + 1);
+  // never longer than this: reserved once, it is never copied as it grows
+  // (up to a GiB, a quarter of what the module can address; a longer chat
+  // grows by copying).
+  reading_->Reserve(std::min<uint64_t>(length / 12 + 1, uint64_t{1} << 30));
   ExtractOptions options;
   options.on_sent = [chat = reading_.get()](MessageList& sent) { chat->Append(sent); };
   reader_ = std::make_unique<ChatReader>(options);

@@ -45,14 +45,26 @@
   const texts = new Map(); // texts asked of the worker, by id
   let textId = 0;
 
-  const worker = new Worker(URL.createObjectURL(
-      new Blob([$('worker-source').textContent], {type: 'text/javascript'})));
-  worker.onmessage = (event) => received(event.data);
-  worker.onerror = (event) => {
-    event.preventDefault();
+  const workerUrl = URL.createObjectURL(new Blob([$('worker-source').textContent], {type: 'text/javascript'}));
+  let worker = null;
+  // A worker whose WebAssembly stopped (out of memory, say) cannot go on:
+  // the read fails, and a new worker takes its place, showing the failure.
+  function startWorker() {
+    worker = new Worker(workerUrl);
+    worker.onmessage = (event) => received(event.data);
+    worker.onerror = (event) => {
+      event.preventDefault();
+      workerBroke(event.message || 'the reader stopped');
+    };
+  }
+  function workerBroke(reason) {
+    worker.terminate();
+    startWorker();
+    sendMetrics();
+    send({op: 'show', text: 'Failed to open replay'});
     endReading();
-    showFailure(event.message || 'the reader stopped');
-  };
+    showFailure(reason);
+  }
   const send = (message) => worker.postMessage(message);
 
   function received(m) {
@@ -75,6 +87,9 @@
         if (m.serial !== serial) break;
         endReading();
         showFailure(m.reason);
+        break;
+      case 'broken':
+        workerBroke(m.reason);
         break;
       case 'cancelled':
         endReading();
@@ -560,6 +575,7 @@
   }
 
   hint.textContent = kHints.start;
+  startWorker();
   sendMetrics();
   send({op: 'closeFind'});
 })();

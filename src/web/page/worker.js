@@ -60,8 +60,17 @@ function runFind() {
 function handle(m) {
   switch (m.op) {
     case 'open':
-      read(m.file, m.serial);
+      // Whatever stops the read ends this worker: the WebAssembly cannot go
+      // on after it. A C++ exception arrives as a number: out of memory.
+      read(m.file, m.serial).catch((error) => {
+        const memory = typeof error === 'number' || /memory/i.test(String(error));
+        postMessage({op: 'broken', reason: memory ? 'not enough memory for this chat in the browser' : String(error)});
+        close();
+      });
       return;
+    case 'show':
+      withString(m.text, (at) => core._murvik_drop(at));
+      break;
     case 'cancel':
       if (reading === 0) return;
       reading = 0;
