@@ -7,54 +7,41 @@
 #include <span>
 #include <utility>
 
+#include "chat/eight_bytes.h"
+
 namespace murvik {
 
 namespace {
-
-constexpr uint64_t kOnes = 0x0101010101010101;
-
-// The high bit of each of the eight bytes at `bytes` that, with the bits of
-// `bits` set, equals that byte of `want`.
-uint64_t ByteIs(const char* bytes, uint64_t bits, uint64_t want) {
-  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-  uint64_t v;
-  std::memcpy(&v, bytes, sizeof v);
-  v = (v | bits) ^ want;
-  return ~(((v & kLow7) + kLow7) | v | kLow7);
-}
 
 // A character looked for eight bytes at a time, a letter in either case: a
 // letter's two cases differ only in bit 5, so with that bit set in every
 // byte, a byte equal to the lower case is one of the two.
 struct Wanted {
   explicit Wanted(char lower)
-      : case_bits(lower >= 'a' && lower <= 'z' ? 0x20 * kOnes : 0),
-        want(uint64_t(static_cast<unsigned char>(lower)) * kOnes) {}
+      : case_bits(lower >= 'a' && lower <= 'z' ? EveryByte(0x20) : 0),
+        want(EveryByte(static_cast<unsigned char>(lower))) {}
   // The high bit of each of the eight bytes at `bytes` that is the one wanted.
-  uint64_t Marks(const char* bytes) const { return ByteIs(bytes, case_bits, want); }
+  uint64_t Marks(const char* bytes) const { return BytesEqual(bytes, case_bits, want); }
   bool Is(char c) const { return (static_cast<unsigned char>(c) | (case_bits & 0xFF)) == (want & 0xFF); }
   uint64_t case_bits, want;
 };
 
 // The high bit of each of the eight bytes at `bytes` that is a line break.
-uint64_t Breaks(const char* bytes) { return ByteIs(bytes, 0, '\n' * kOnes); }
-
-// How many bytes `Breaks` marked.
-size_t Count(uint64_t breaks) { return size_t(((breaks >> 7) * 0x0101010101010101) >> 56); }
+uint64_t Breaks(const char* bytes) { return BytesEqual(bytes, 0, EveryByte('\n')); }
 
 // Where the text after the `n`th break from `at` on starts; `text` holds at
 // least n breaks from there, before `size`.
 uint64_t AfterBreaks(const char* text, uint64_t size, uint64_t at, size_t n) {
   while (n > 0 && at + 8 <= size) {
     uint64_t breaks = Breaks(text + at);
-    const size_t count = Count(breaks);
+    const size_t count = MarkedCount(breaks);
     if (count < n) {
       n -= count;
       at += 8;
       continue;
     }
     for (; n > 1; --n) breaks &= breaks - 1;
-    return at + uint64_t(std::countr_zero(breaks) / 8) + 1;
+    return at + FirstMarked(breaks) + 1;
   }
   for (; n > 0; ++at)
     if (text[at] == '\n') --n;
@@ -64,7 +51,7 @@ uint64_t AfterBreaks(const char* text, uint64_t size, uint64_t at, size_t n) {
 // How many of text[begin, end) are `wanted`.
 size_t CountOf(const char* text, uint64_t begin, uint64_t end, const Wanted& wanted) {
   size_t count = 0;
-  for (; begin + 8 <= end; begin += 8) count += Count(wanted.Marks(text + begin));
+  for (; begin + 8 <= end; begin += 8) count += MarkedCount(wanted.Marks(text + begin));
   for (; begin < end; ++begin) count += wanted.Is(text[begin]);
   return count;
 }
@@ -249,11 +236,11 @@ uint64_t FindIn(std::string_view text, uint64_t at, uint64_t stop, std::string_v
       }
       if (folded.size() == 1) {
         for (; marks != 0; marks &= marks - 1)
-          if (!batches.Add(base + at + uint64_t(std::countr_zero(marks) / 8))) return at;
+          if (!batches.Add(base + at + FirstMarked(marks))) return at;
         at += 8;
         continue;
       }
-      at += uint64_t(std::countr_zero(marks) / 8);
+      at += FirstMarked(marks);
     }
     if (!matches_at(at)) {
       ++at;

@@ -1,7 +1,8 @@
 #include "chat/text_rows.h"
 
-#include <bit>
-#include <cstring>
+#include <algorithm>
+
+#include "chat/eight_bytes.h"
 
 namespace murvik {
 
@@ -32,12 +33,8 @@ std::vector<uint32_t> WrapRows(std::string_view line, const Advances& advance, i
       const int64_t sum = advance[text[i]] + advance[text[i + 1]] + advance[text[i + 2]] + advance[text[i + 3]] +
                           (advance[text[i + 4]] + advance[text[i + 5]] + advance[text[i + 6]] + advance[text[i + 7]]);
       if (x + sum <= width) {
-        constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-        uint64_t bytes;
-        std::memcpy(&bytes, text + i, sizeof bytes);
-        const uint64_t v = bytes ^ (uint64_t(' ') * 0x0101010101010101);
-        const uint64_t spaces = ~(((v & kLow7) + kLow7) | v | kLow7);  // the high bit of each byte that is a space
-        if (spaces != 0) after_space = i + uint32_t((63 - std::countl_zero(spaces)) / 8) + 1;
+        const uint64_t spaces = BytesEqual(line.data() + i, 0, EveryByte(' '));
+        if (spaces != 0) after_space = i + uint32_t(LastMarked(spaces)) + 1;
         x += sum;
         i += 8;
         continue;

@@ -12,6 +12,7 @@
 
 #include "chat/chat_lines.h"
 #include "chat/chat_matches.h"
+#include "chat/eight_bytes.h"
 #include "chat/row_layout.h"
 #include "chat/text_rows.h"
 
@@ -62,6 +63,29 @@ struct Batch {
 // the joins, line breaks counting one character: whole matches, none
 // overlapping, a term's first letter found in either case wherever it stands
 // (a single letter is looked for eight characters at a time).
+// Every byte against every byte, at each of the eight places, with and
+// without the case bit: the marks are exactly the bytes that match (a false
+// mark after a true one, or at a byte of 0x80 and above, would make find and
+// the line index count wrong).
+TEST(EightBytes, MarkExactlyTheBytesThatMatch) {
+  std::mt19937 random(5);
+  for (int want = 0; want < 256; ++want) {
+    for (const uint64_t bits : {uint64_t{0}, EveryByte(0x20)}) {
+      // The byte, then one a bit away from it, where a borrow would mark both.
+      char bytes[8];
+      for (char& b : bytes) b = char(random());
+      const size_t at = random() % 7;
+      bytes[at] = char(want);
+      bytes[at + 1] = char(want ^ 1);
+      uint64_t expected = 0;
+      for (size_t i = 0; i < 8; ++i)
+        if ((uint8_t(bytes[i]) | (bits & 0xFF)) == (uint8_t(want) | (bits & 0xFF)))
+          expected |= uint64_t{0x80} << (8 * i);
+      EXPECT_EQ(BytesEqual(bytes, bits, EveryByte(uint8_t(want | (bits & 0xFF)))), expected) << want;
+    }
+  }
+}
+
 TEST(ChatLines, AgreeWithPlainText) {
   std::mt19937 rng(5);
   const auto mixed = [&](int count, bool huge) {
