@@ -15,8 +15,10 @@
 // (bit 0), whether sent messages are handed over early (bit 1) and whether
 // it is fed to a ChatReader instead (bit 2), in pieces of 1 to the chunk
 // size, their sizes taken from the replay's own bytes in turn, with an empty
-// piece between every two. So every replay, generated or mutated, is an
-// input.
+// piece between every two; from 0xF8 on, it also makes chunks and stretches
+// 256 times as large, hundreds of records, so that a stretch holds long runs
+// of one key (whole blocks of erasures, say) after its first start or end key.
+// So every replay, generated or mutated, is an input.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -144,8 +146,9 @@ murvik::ChatResult FeedInPieces(const uint8_t* data, size_t size, size_t largest
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   murvik::ExtractOptions options;
-  options.chunk_size = 1 + Choice(data, size, 0);
-  options.stretch_size = 1 + Choice(data, size, 1) % 64;
+  const int scale = Choice(data, size, 3) >= 0xF8 ? 8 : 0;
+  options.chunk_size = size_t{1u + Choice(data, size, 0)} << scale;
+  options.stretch_size = uint64_t{1u + Choice(data, size, 1) % 64u} << scale;
   options.parallel_from = Choice(data, size, 2) < 200 ? 0 : UINT64_MAX;
   const bool from_pipe = Choice(data, size, 3) & 1;
   murvik::MessageList messages;  // handed over early, then the rest

@@ -2,7 +2,8 @@
 // generated replays and the inputs once saved from the fuzzer; it aborts,
 // saying what differs, when it breaks. The stretches of a read by two threads
 // are so small that messages, erasures, start and end keys straddle every
-// boundary, and long enough that a piece finishes its first message and more.
+// boundary, and long enough that a piece finishes its first message and more;
+// one case reads in stretches of hundreds of records, for long runs of a key.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -54,6 +55,20 @@ TEST(ChatProperty, HoldsForEveryShapeInSmallPieces) {
         Holds(bytes.replace(0, 4, how, 4));
     }
   }
+}
+
+// A message open at a stretch's start runs on into the stretch's first
+// message (a start key while it is open) and is sent; the next message's run
+// of 70 erasures, blocks of nothing else, reaches back past that message's
+// own start and stops there, never in the message open before. Read by two
+// threads in stretches of 682 records and of 256 (in chunks of 85, handing
+// over early); the noise grows from one pattern to the next, so stretch
+// boundaries fall at many places in it.
+TEST(ChatProperty, HoldsWhenALaterMessagesErasuresReachPastItsStart) {
+  ReplayWriter w;
+  for (int i = 0; i < 40; ++i) w.Keys("[OPEN").Noise(150 + 7 * i).Keys("[A][B" + std::string(70, '<') + "]");
+  std::string bytes = w.Take();
+  for (const char* how : {"\xFF\x1F\x00\xF8", "\x03\x0B\x00\xFA"}) Holds(bytes.replace(0, 4, how, 4));
 }
 
 // Read from a file by two threads in stretches of one record and of one and
