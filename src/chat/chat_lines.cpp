@@ -299,4 +299,12 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
   return found;
 }
 
+std::string TextAsShown(const ChatLines& chat, uint64_t begin, uint64_t end, LetterCase letter_case,
+                        std::string_view line_break) {
+  std::string text = chat.Slice(begin, end, line_break);
+  if (letter_case != LetterCase::kAsIs)
+    for (char& c : text) c = InCase(c, letter_case);
+  return text;
+}
+
 }  // namespace murvik

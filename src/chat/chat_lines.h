@@ -147,6 +147,11 @@ inline char InCase(char c, LetterCase letter_case) {
   return c;
 }
 
+// Characters [begin, end) of `chat` as a front end shows, copies and saves
+// them: in `letter_case`, each line break as `line_break`.
+std::string TextAsShown(const ChatLines& chat, uint64_t begin, uint64_t end, LetterCase letter_case,
+                        std::string_view line_break = "\n");
+
 }  // namespace murvik
 
 #endif  // MURVIK_CHAT_CHAT_LINES_H_

@@ -22,6 +22,8 @@ namespace {
 
 constexpr int kMargin = 4;  // pixels between the text and the view's edges, as a text box has
 
+QString Latin1(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+
 // Text taken from a chat only when somebody pastes it: copying a whole
 // chat of many megabytes costs nothing until then, and the chat it comes
 // from is kept alive by the copy.
@@ -36,9 +38,7 @@ class ChatMimeData : public QMimeData {
  protected:
   QVariant retrieveData(const QString& mime_type, QMetaType) const override {
     if (mime_type != QLatin1String("text/plain")) return {};
-    std::string text = chat_->Slice(begin_, end_);
-    for (char& c : text) c = InCase(c, case_);
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return Latin1(TextAsShown(*chat_, begin_, end_, case_));
   }
 
  private:
@@ -77,11 +77,7 @@ void ChatView::SetChat(std::shared_ptr<const ChatLines> chat) {
   emit selectionChanged();
 }
 
-QString ChatView::Text() const {
-  std::string text = chat_->Slice(0, chat_->size(), "\r\n");
-  for (char& c : text) c = InCase(c, case_);
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString ChatView::Text() const { return Shown(0, chat_->size(), "\r\n"); }
 
 void ChatView::SetLetterCase(LetterCase letter_case) {
   if (letter_case == case_) return;  // (a line of millions of characters takes a while to wrap again)
@@ -94,11 +90,7 @@ void ChatView::SetPlaceholderText(const QString& text) {
   if (chat_->empty()) viewport()->update();
 }
 
-QString ChatView::SelectedText() const {
-  std::string text = chat_->Slice(selection_start(), selection_end());
-  for (char& c : text) c = InCase(c, case_);
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString ChatView::SelectedText() const { return Shown(selection_start(), selection_end()); }
 
 void ChatView::Select(uint64_t anchor, uint64_t caret) {
   anchor_ = std::min(anchor, chat_->size());
@@ -116,18 +108,6 @@ void ChatView::SelectAll() {
 void ChatView::Copy() const {
   if (selection_start() == selection_end()) return;
   QGuiApplication::clipboard()->setMimeData(new ChatMimeData(chat_, selection_start(), selection_end(), case_));
-}
-
-QMenu* ChatView::CreateContextMenu() {
-  auto* menu = new QMenu(this);
-  QAction* copy = menu->addAction(tr("&Copy"), QKeySequence::Copy, this, &ChatView::Copy);
-  copy->setObjectName(QStringLiteral("actCopy"));
-  copy->setEnabled(selection_start() != selection_end());
-  menu->addSeparator();
-  QAction* all = menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &ChatView::SelectAll);
-  all->setObjectName(QStringLiteral("actSelectAll"));
-  all->setEnabled(!chat_->empty());
-  return menu;
 }
 
 void ChatView::SetHighlights(std::vector<uint64_t> starts, uint64_t length) {
@@ -168,13 +148,8 @@ uint64_t ChatView::PositionAt(QPoint point) const {
   return layout_.PositionAtX(at, int64_t(point.x() - kMargin) * 64);
 }
 
-QString ChatView::TextAsShown(uint64_t begin, uint64_t end) const {
-  const size_t line_index = chat_->LineOf(begin);
-  const std::string_view line = chat_->Line(line_index);
-  const uint64_t line_start = chat_->LineStart(line_index);
-  QString text(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
-  for (uint64_t p = begin; p < end; ++p) text[qsizetype(p - begin)] = QLatin1Char(InCase(line[p - line_start], case_));
-  return text;
+QString ChatView::Shown(uint64_t begin, uint64_t end, std::string_view line_break) const {
+  return Latin1(TextAsShown(*chat_, begin, end, case_, line_break));
 }
 
 void ChatView::paintEvent(QPaintEvent*) {
@@ -215,10 +190,10 @@ void ChatView::paintEvent(QPaintEvent*) {
       fill(from, std::max(from, to), break_selected ? layout_.advances()[' '] / 64.0 : 0,
            colours.color(QPalette::Highlight));
     painter.setPen(colours.color(QPalette::Text));
-    painter.drawText(QPointF(kMargin, y + ascent_), TextAsShown(begin, end));
+    painter.drawText(QPointF(kMargin, y + ascent_), Shown(begin, end));
     if (from < to) {
       painter.setPen(colours.color(QPalette::HighlightedText));
-      painter.drawText(QPointF(x_of(from), y + ascent_), TextAsShown(from, to));
+      painter.drawText(QPointF(x_of(from), y + ascent_), Shown(from, to));
     }
     if (at == caret_row && hasFocus())
       painter.fillRect(QRectF(x_of(caret_), y, 1, row_height_), colours.color(QPalette::Text));
@@ -431,7 +406,8 @@ void ChatView::wheelEvent(QWheelEvent* event) {
 }
 
 void ChatView::contextMenuEvent(QContextMenuEvent* event) {
-  QMenu* menu = make_menu_ ? make_menu_(this) : CreateContextMenu();
+  if (!make_menu_) return;
+  QMenu* menu = make_menu_(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   QPoint at = event->globalPos();
   if (event->reason() == QContextMenuEvent::Keyboard) {

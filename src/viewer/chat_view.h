@@ -52,6 +52,8 @@ class ChatView : public QAbstractScrollArea {
   uint64_t caret() const { return caret_; }
   uint64_t selection_start() const { return std::min(anchor_, caret_); }
   uint64_t selection_end() const { return std::max(anchor_, caret_); }
+  // Characters [begin, end) in the case shown, each break as `line_break`.
+  QString Shown(uint64_t begin, uint64_t end, std::string_view line_break = "\n") const;
   // The selection as shown, each line break as LF, as Copy puts it.
   QString SelectedText() const;
   // Selects from `anchor` to `caret`, each clamped to the text, and scrolls
@@ -60,10 +62,8 @@ class ChatView : public QAbstractScrollArea {
   void SelectAll();
   // Puts the selection on the clipboard; nothing when none is selected.
   void Copy() const;
-  // A new context menu with Copy and Select All; the caller owns it.
-  QMenu* CreateContextMenu();
-  // Makes the context menu with `make` instead (the window's actions); it
-  // deletes itself when closed.
+  // Makes the context menu with `make` (the window's actions); it deletes
+  // itself when closed. Without it there is no context menu.
   void SetContextMenu(std::function<QMenu*(QWidget* parent)> make) { make_menu_ = std::move(make); }
 
   // Marks `length` characters at each of `starts` (ascending, apart), as the
@@ -113,9 +113,6 @@ class ChatView : public QAbstractScrollArea {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Characters [begin, end) of one line, in the case shown.
-  QString TextAsShown(uint64_t begin, uint64_t end) const;
-
   void SetTop(RowPos top);
   void SyncScrollBar();
   // The scroll bar's value that puts `row` at the top.

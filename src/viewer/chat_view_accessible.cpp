@@ -53,9 +53,7 @@ class ChatViewInterface : public QAccessibleWidget, public QAccessibleTextInterf
     const int count = characterCount();
     if (end < 0 || end > count) end = count;
     start = std::clamp(start, 0, end);
-    std::string text = view()->chat().Slice(uint64_t(start), uint64_t(end));
-    for (char& c : text) c = InCase(c, view()->letter_case());
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return view()->Shown(uint64_t(start), uint64_t(end));
   }
   int characterCount() const override { return Clamped(view()->chat().size()); }
 

@@ -18,6 +18,9 @@ struct ActionRow {
   const char* tip;
   QKeySequence::StandardKey standard;
   std::array<int, 2> keys;
+  // Whether the window binds the keys itself. The others' keys belong to a
+  // control (Go's and Lowercase's access keys, the chat's Ctrl+C and Ctrl+A,
+  // the find box's F3), which keeps taking them; the action only names them.
   bool window_binds;
 };
 
@@ -124,8 +127,6 @@ QList<QKeySequence> ActionKeys(WindowAction action) {
     if (key != 0 && !keys.contains(QKeySequence(key))) keys << QKeySequence(key);
   return keys;
 }
-
-bool WindowBindsKeys(WindowAction action) { return Row(action).window_binds; }
 
 WindowActions::WindowActions(QWidget* window) {
   for (const ActionRow& row : kRows) {

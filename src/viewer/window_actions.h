@@ -53,12 +53,6 @@ bool ActionEnabled(WindowAction action, const WindowState& state);
 // The keys of `action`, the first being the one menus show.
 QList<QKeySequence> ActionKeys(WindowAction action);
 
-// Whether the window binds `action`'s keys itself. The others' keys belong
-// to a control (Go's and Lowercase's access keys, the chat's Ctrl+C and
-// Ctrl+A, the find box's F3), which keeps taking them; the action only names
-// them.
-bool WindowBindsKeys(WindowAction action);
-
 // The window's actions, made from the table. Those whose keys the window
 // binds are added to it; every action is parented to it.
 class WindowActions {

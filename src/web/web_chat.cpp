@@ -160,10 +160,7 @@ void WebChat::SelectAll() {
 }
 
 std::string WebChat::Shown(uint64_t begin, uint64_t end) const {
-  std::string text = chat_->Slice(begin, end, "\r\n");
-  if (case_ != LetterCase::kAsIs)
-    for (char& c : text) c = InCase(c, case_);
-  return text;
+  return TextAsShown(*chat_, begin, end, case_, "\r\n");
 }
 
 void WebChat::Find(std::string_view term) {
