@@ -112,10 +112,11 @@ std::string Usage(const std::string& what) {
 const std::string kMissing = "No such file or directory", kReset = "read error: Connection reset by peer",
                   kDevice = "is a character device, not a regular file";
 // a.rep's chat: start codes in records 5, 15 and 24, the last message open.
-const std::string kChatA = "GL HF\nGO, GO.\nLEFT OPEN\n", kLowerA = "gl hf\ngo, go.\nleft open\n";
-// b.rep's chat in JSON Lines, named `file`.
-std::string JsonLinesB(const std::string& file) {
-  return "{\"file\": \"" + file + "\", \"text\": \"B\", \"offset\": 309, \"sent\": true}\n";
+const std::string kChatA = "GL HF\nGO, GO.\nLEFT OPEN\n";
+// A message in JSON Lines, in a file named `file`; by default b.rep's.
+std::string JsonLine(const std::string& file, const std::string& text = "B", int offset = 309, bool sent = true) {
+  return "{\"file\": \"" + file + "\", \"text\": \"" + text + "\", \"offset\": " + std::to_string(offset) +
+         ", \"sent\": " + (sent ? "true}\n" : "false}\n");
 }
 
 // Each test runs in a folder of its own, holding the replays.
@@ -130,6 +131,11 @@ class ChatCommand : public testing::Test {
     Write("a.rep", a.replace(0, 3, "\r\n\x1A").replace(300, 2, "\r\n"));
     Write("b.rep", ReplayWriter().Keys("~~~[B]~~").Take());
     Write("empties.rep", ReplayWriter().Keys("[A][][]~[").Take());
+    Write("blank.rep", ReplayWriter().Keys("[][]~[").Take());
+    Write("keys.rep", ReplayWriter().Keys("[ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789/.-;,]").Take());
+    Write("open.rep", ReplayWriter().Keys("[OPEN").Take());
+    Write("-", ReplayWriter().Keys("[DASH]").Take());  // a file, named as standard input is
+    Write("long.rep", ReplayWriter().Keys("[" + std::string(1 << 20, 'A')).Take());
     // 48 MiB of records without a key (a hole of zeros) before its message:
     // a worker is still reading it when its turn comes.
     Write("late.rep", ReplayWriter().Take());
@@ -168,16 +174,19 @@ TEST_F(ChatCommand, PrintsTheChatOrSaysWhyNot) {
   const std::string a = "==> a.rep <==\n" + kChatA + "\n", b = "==> b.rep <==\nB\n";
   const Case cases[] = {
       {{"a.rep"}, ok, kChatA},
-      {{"--lowercase", "a.rep"}, ok, kLowerA},
-      {{"a.rep", "-l"}, ok, kLowerA},
+      // Every letter lowered, Z included, and nothing else; options after files.
+      {{"keys.rep", "--lowercase"}, ok, "abcdefghijklmnopqrstuvwxyz 0123456789/.-;,\n"},
       {{"quiet.rep"}, ok, ""},
-      // An empty message is an empty line, but for an open last one.
+      // An empty message is an empty line, but for an open last one, after
+      // text or in a chat of empty messages only.
       {{"empties.rep"}, ok, "A\n\n\n"},
+      {{"blank.rep"}, ok, "\n\n"},
       {{"-", "<a.rep"}, ok, kChatA},
       // A header for each file, a blank line between; standard error is no
       // terminal, so no progress line. Standard input is read by the caller
-      // in its turn, the files after it are read ahead by workers; late.rep
-      // takes the slot the first b.rep left.
+      // in its turn (no worker opens the file named -), the files after it
+      // are read ahead by workers; a.rep takes the slot standard input left,
+      // late.rep the one the first b.rep left.
       {{"--progress", "-", "b.rep", "a.rep", "b.rep", "a.rep", "late.rep", "<b.rep"},
        ok,
        "==> standard input <==\nB\n\n" + b + "\n" + a + b + "\n" + a + "==> late.rep <==\nLATE\n"},
@@ -201,8 +210,11 @@ TEST_F(ChatCommand, PrintsTheChatOrSaysWhyNot) {
       {{"--json", "quiet.rep"}, ok, R"([{"file": "quiet.rep","ok": true,"messages": []}])"},
       {{"--jsonl", "b.rep", "missing", "-", "<b.rep"},
        failed,
-       JsonLinesB("b.rep") + R"({"file": "missing", "error": "No such file or directory"})" + "\n" + JsonLinesB("-"),
+       JsonLine("b.rep") + R"({"file": "missing", "error": "No such file or directory"})" + "\n" + JsonLine("-"),
        Why("missing", kMissing)},
+      // A message still open at the end is not sent, short or long.
+      {{"--jsonl", "open.rep"}, ok, JsonLine("open.rep", "OPEN", 273, false)},
+      {{"--jsonl", "long.rep"}, ok, JsonLine("long.rep", std::string(1 << 20, 'A'), 273, false)},
 #ifndef _WIN32
       {{" leading", "trailing ", "\tboth\t", "new\nline", "100%s%n", "bad \xc3\x28 \xff"},
        ok,
@@ -221,7 +233,7 @@ TEST_F(ChatCommand, PrintsTheChatOrSaysWhyNot) {
       {{"-", "b.rep", "<!"}, failed, b, Why("-", kReset)},
       {{"--jsonl", "-", "b.rep", "<!"},
        failed,
-       R"({"file": "-", "error": ")" + kReset + "\"}\n" + JsonLinesB("b.rep"),
+       R"({"file": "-", "error": ")" + kReset + "\"}\n" + JsonLine("b.rep"),
        Why("-", kReset)},
       {{"--json", "-", "b.rep", "<!"},
        failed,

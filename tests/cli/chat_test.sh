@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # murvik-chat as a process, for what needs one: a FIFO it must not block on
-# and a socket, output to a full device, and the memory it takes for a huge
-# file and a huge chat.
+# and a socket, output to a full device, a large chat from a pipe written as it
+# comes, and the memory it takes for a huge file and a huge chat.
 # Nothing may hang it, make it hold a whole file, or make it claim success.
 # What it prints for each input, name and command line is pinned in process
 # by chat_command_test.cpp.
@@ -56,6 +56,11 @@ rss=json.rss expect 0 "$(cat big.json)" "" --json big.rep
 "$gen" keys "$(printf '[A]%.0s' {1..1000})" -o dense1000.rep
 python3 -c 'd = open("dense1000.rep", "rb").read(); open("dense.rep", "wb").write(d[:273] + d[273:] * 830)'
 [ "$(/usr/bin/time -f %M -o dense.rss "$chat" dense.rep dense.rep | { sleep 1 && grep -c A; })" = 1660000 ] || fail dense
+# From a pipe, such a chat comes out as it is read: its first messages before
+# the replay's last record is fed (waiting up to 10 s for them).
+{ head -c -12 dense.rep && for _ in {1..100}; do [ -s early ] && break || sleep .1; done && wc -c <early >fed &&
+  tail -c 12 dense.rep; } | "$chat" - >early
+[ "$(cat fed)" -gt 0 ] || fail "a large chat from a pipe: nothing written until the replay's end"
 if [ -z "$sanitized" ]; then  # AddressSanitizer keeps freed memory: its peaks say little
   [ "$(cat text.rss)" -lt 16384 ] || fail "text of a large chat: peak $(cat text.rss) KiB"
   [ "$(cat dense.rss)" -lt 16384 ] || fail "two files of dense chat: peak $(cat dense.rss) KiB"
