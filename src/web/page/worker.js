@@ -4,9 +4,14 @@
 // which defines MurvikCore.
 'use strict';
 
-// Bytes read at a time: large pieces read fastest, and the next piece is
-// being read while the core scans this one, so the scan hides behind the read.
-const kPiece = 16 << 20;
+// The most bytes read at a time. The file is read as a stream into two
+// buffers, used in turn for the whole read: the browser fills one while the
+// core scans the other, so the scan hides behind the read, and no piece is
+// left behind for the garbage collector.
+const kPiece = 4 << 20;
+// The file is streamed a slice at a time: the browser checks, as it opens
+// each, that the file has not changed since it was chosen.
+const kSlice = 64 << 20;
 // Chat characters handed to the page at a time when it asks for a text.
 const kTextPart = 8 << 20;
 // How often progress is reported, in milliseconds.
@@ -35,9 +40,13 @@ function sendScreen() {
   screenDue = true;
   setTimeout(() => {
     screenDue = false;
-    if (findTerm !== null) runFind();
-    postMessage({op: 'screen', screen: JSON.parse(core.UTF8ToString(core._murvik_screen()))});
+    postScreen();
   });
+}
+
+function postScreen() {
+  if (findTerm !== null) runFind();
+  postMessage({op: 'screen', screen: JSON.parse(core.UTF8ToString(core._murvik_screen()))});
 }
 
 function withString(text, use) {
@@ -155,36 +164,56 @@ async function read(file, serial) {
   core._murvik_begin(size);
   sendScreen();
   if (size === 0) return fail(serial, 'empty file');  // as the window says
+  let reader = null;
+  let spare = new ArrayBuffer(kPiece);
+  let next = Promise.resolve({done: true, value: new Uint8Array(new ArrayBuffer(kPiece))});
   let done = 0;
   let reported = 0;
-  let next = size > 0 ? file.slice(0, Math.min(kPiece, size)).arrayBuffer() : null;
-  while (done < size) {
-    let bytes;
+  for (;;) {
+    let piece;
     try {
-      bytes = await next;
+      piece = await next;
+      if (piece.done && done < size) {
+        // The next slice, into the buffer the last read gave back.
+        reader = file.slice(done, Math.min(size, done + kSlice)).stream().getReader({mode: 'byob'});
+        piece = await reader.read(new Uint8Array(piece.value.buffer));
+      }
     } catch (error) {
       if (reading === serial) fail(serial, readError(error));
       return;
     }
-    if (reading !== serial) return;  // cancelled, or a newer read took over
-    if (bytes.byteLength === 0) return fail(serial, 'file shrank while being read');
-    const end = Math.min(size, done + bytes.byteLength);
-    next = end < size ? file.slice(end, Math.min(end + kPiece, size)).arrayBuffer() : null;
+    if (reading !== serial) {  // cancelled, or a newer read took over
+      if (reader) reader.cancel().catch(() => {});
+      return;
+    }
+    if (piece.done) break;
+    const bytes = piece.value;
+    next = reader.read(new Uint8Array(spare));
     const at = core._murvik_buffer(bytes.byteLength);
-    core.HEAPU8.set(new Uint8Array(bytes), at);
+    core.HEAPU8.set(bytes, at);
     core._murvik_feed(bytes.byteLength);
-    done = end;
+    spare = bytes.buffer;
+    done += bytes.byteLength;
     const now = performance.now();
-    if (now - reported >= kProgressEvery || done === size) {
+    if (now - reported >= kProgressEvery) {
       reported = now;
       postMessage({op: 'progress', serial, done, size});
     }
   }
+  try {
+    // Still the file chosen: one changed during the last slice fails here.
+    await file.slice(size - 1).arrayBuffer();
+  } catch (error) {
+    if (reading === serial) fail(serial, readError(error));
+    return;
+  }
   if (reading !== serial) return;
+  if (done !== size) return fail(serial, `the file changed size while being read (${done} of ${size} bytes)`);
   reading = 0;
   if (core._murvik_finish() === 0) return fail(serial, core.UTF8ToString(core._murvik_reason()));
+  // The chat first, so that the page never shows the hint of an empty one.
+  postScreen();
   postMessage({op: 'loaded', serial});
-  sendScreen();
 }
 
 function fail(serial, reason) {
