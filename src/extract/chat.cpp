@@ -139,23 +139,24 @@ void ChatBuilder::ApplyKey(uint8_t type, uint64_t offset) {
 //    all; one that finds none in the block's first message reaches back
 //    into the text before the block (the lead's, or the first message's,
 //    past its start: see ChatPiece);
-// 3. the survivors copied in runs, a 32-byte store each, or one by one when
-//    the runs are short; an entry written at each start key that opens.
+// 3. each run of survivors copied with one 32-byte store; an entry written
+//    at each start key that opens a message.
 // Not for a block where a lead ends or a stretch's first message opens
 // (false, having done nothing): ApplyKey takes that one.
 // What it buys, against the four roads it replaced (a step per start, end or
 // erase key, a lead's erasures one by one, blocks of erasures only and of
-// start and end keys only apart), bench/compare at 1 GiB in one run: typing
-// corrected everywhere 1.65x to 1.37x cat on both cores and 2.92x to 2.12x
-// pinned to one; the seeded jumble 2.60x to 1.96x and 4.84x to 3.48x; the
-// worst case 1.20x and 2.20x to 1.20x and 2.27x; empty messages 1.25x and
-// 2.60x to 1.35x and 2.79x. Of its tricks, in CPU time pinned: counting
-// bits in a few operations, not the library call the compiler makes for
-// x86-64 at its base level, 5 to 34% (typing corrected 254 to 225 ms, mix
-// 291 to 193); with no character copied where none survives, empty
-// messages 326 to 199 ms; the survivors one by one rather than a pass with
-// no branch over all 32 keys, 15% on typing corrected (7% dearer on the
-// jumble); runs copied whole keep the worst case within 3% of where it was.
+// start and end keys only apart), 1 GiB, least of 7 in turn with cat, on
+// both cores and pinned to one: typing corrected everywhere 1.90x and 2.94x
+// cat to 1.43x and 2.18x; the seeded jumble 2.72x and 4.50x to 1.84x and
+// 3.06x; the worst case as before (1.25x and 2.19x to 1.25x and 2.20x);
+// empty messages 1.47x and 2.34x to 1.55x and 2.41x. Of its tricks, in CPU
+// time pinned: counting bits in a few operations, not the library call the
+// compiler makes for x86-64 at its base level, 5 to 34% (typing corrected
+// 254 to 225 ms, mix 291 to 193); no character copied where none survives,
+// empty messages 326 to 199 ms; every run of survivors copied whole rather
+// than one by one where the runs are many, 3 to 6% on the worst case and
+// the jumble (3% dearer on typing corrected, whose runs are of one
+// character).
 bool ChatBuilder::ApplyBlock(const uint8_t* types, uint64_t offset, uint64_t stride) {
   const BlockMasks m = Masks(types);
   if (count_ == 0 && (m.starts | (in_lead_ ? m.ends : 0)) != 0) [[unlikely]]
@@ -200,40 +201,19 @@ bool ChatBuilder::ApplyBlock(const uint8_t* types, uint64_t offset, uint64_t str
     (in_lead_ ? lead_erasures_ : first_erasures_) += (reach - back) & (0 - uint64_t{count_ <= 1});
     base -= back;
   }
-  // 3. The survivors, and the entries. Between two holes (keys in a message
-  // that are not survivors, and start keys that open one) the survivors
-  // come first, then only keys outside a message.
+  // 3. The survivors, each run of them with one 32-byte store, and an
+  // entry at each start key that opens a message.
   MessageList::Entry* const entries = list_.entries_.data();
-  const uint64_t holes = ((~survivors & open_before) | opens) & kAll;
   size_t pos = base, count = count_, begin = begin_;  // copies the compiler can keep in registers
-  if (survivors == 0) {
-    for (uint64_t o = opens; o != 0; o &= o - 1)
-      entries[count++] = MessageList::Entry{offset + static_cast<size_t>(std::countr_zero(o)) * stride, base};
-    begin = opens != 0 ? base : begin;
-  } else if (Ones(holes) <= 8) {
-    size_t from = 0;
-    const auto run = [&](size_t to) {  // copies the run [from, to)
-      std::memcpy(text + pos, types + from, kBlock);
-      pos += std::min(static_cast<size_t>(std::countr_zero(~survivors >> from)), to - from);
-    };
-    for (uint64_t h = holes; h != 0; h &= h - 1) {
-      const size_t at = static_cast<size_t>(std::countr_zero(h));
-      run(at);
-      from = at + 1;
-      entries[count] = MessageList::Entry{offset + at * stride, pos};  // kept only when it opens
-      const size_t open = (opens >> at) & 1;
-      count += open;
-      begin = open ? pos : begin;
-    }
-    run(kBlock);
-  } else {
-    for (uint64_t left = survivors; left != 0; left &= left - 1)
-      text[pos++] = static_cast<char>(types[std::countr_zero(left)]);
-    for (uint64_t o = opens; o != 0; o &= o - 1) {
-      const size_t at = static_cast<size_t>(std::countr_zero(o));
-      begin = base + Ones(survivors & ((uint64_t{1} << at) - 1));
-      entries[count++] = MessageList::Entry{offset + at * stride, begin};
-    }
+  for (uint64_t runs = survivors & ~(survivors << 1); runs != 0; runs &= runs - 1) {
+    const size_t at = static_cast<size_t>(std::countr_zero(runs));
+    std::memcpy(text + pos, types + at, kBlock);
+    pos += static_cast<size_t>(std::countr_zero(~survivors >> at));
+  }
+  for (uint64_t o = opens; o != 0; o &= o - 1) {
+    const size_t at = static_cast<size_t>(std::countr_zero(o));
+    begin = base + (survivors == 0 ? 0 : Ones(survivors & ((uint64_t{1} << at) - 1)));  // empty messages: no count
+    entries[count++] = MessageList::Entry{offset + at * stride, begin};
   }
   pos_ = pos, count_ = count, begin_ = begin;
   open_ = ((closed >> kBlock) & 1) ^ 1;
