@@ -106,10 +106,8 @@ class ChatBuilder {
   uint8_t* Row(size_t n);
   // Applies `n` keys whose types the row holds, the first found at byte
   // `offset` and each next `stride` bytes further on. The row is taken a
-  // block at a time: a block of characters typed in an open message is
-  // copied whole, with no branch per key (nearly every position may hold a
-  // code, and which one is as good as random), and the rules run once per
-  // start, end or erase key.
+  // block of 32 at a time (ApplyBlock), a key at a time (ApplyKey) only in
+  // the block where a stretch's lead ends or its first message opens.
   void ApplyRow(size_t n, uint64_t offset, uint64_t stride);
 
   // Hands over the messages no key can change any more, all of them but an
@@ -129,8 +127,13 @@ class ChatBuilder {
   }
 
  private:
-  // Applies a start, end or erase key (kStart, kEnd or kErase).
-  void ApplyControl(uint8_t type, uint64_t offset);
+  // The rules above for one key of type `type` (kPairTypes), found at byte
+  // `offset`: the one place that states them.
+  void ApplyKey(uint8_t type, uint64_t offset);
+  // The same rules for a block of 32 types, the first at byte `offset` and
+  // the next `stride` further on; false, having done nothing, for a block
+  // where a lead ends.
+  bool ApplyBlock(const uint8_t* types, uint64_t offset, uint64_t stride);
   // Sets the list's sizes and last flag from the builder's state.
   void SyncList();
 

@@ -43,11 +43,12 @@ TEST(ChatProperty, HoldsForGeneratedReplays) {
 }
 
 // Every shape of chat, each read in chunks and stretches so small that one
-// message spans thousands of them, by one thread and two, from a file and a
-// pipe, and fed to a ChatReader in pieces of up to 13 bytes and up to 256,
-// handing over early or not (the first four bytes say how).
+// message spans thousands of them (down to one record), by one thread and
+// two, from a file and a pipe, and fed to a ChatReader in pieces of up to 13
+// bytes and up to 256, handing over early or not (the first four bytes say
+// how).
 TEST(ChatProperty, HoldsForEveryShapeInSmallPieces) {
-  for (const char* kind : {"open", "erased", "empty", "long", "erasures", "mix"}) {
+  for (const char* kind : {"open", "erased", "empty", "long", "erasures", "mix", "typos", "jumble"}) {
     for (uint32_t seed = 1; seed <= 2; ++seed) {
       std::string bytes = SynthesizedReplay(kind, 60000 + 4099 * seed, seed);
       for (const char* how : {"\x00\x17\x00\x02", "\x10\x0B\x00\x00", "\x40\x3F\xFF\x02", "\xFF\x05\xFF\x03",

@@ -35,7 +35,11 @@ const char kUsage[] =
     "  long    messages of a million characters (needs --size)\n"
     "  erasures  long messages with bursts of erasures reaching far back\n"
     "          (needs --size)\n"
-    "  mix     a mix of all of these, message lengths heavy-tailed (needs --size)\n";
+    "  mix     a mix of all of these, message lengths heavy-tailed (needs --size)\n"
+    "  typos   one message, two characters then one erasure, over and over\n"
+    "          (needs --size)\n"
+    "  jumble  messages of heavy-tailed length, 15% erasures, starts while one\n"
+    "          is open, noise between keys (needs --size)\n";
 
 void WriteSample(murvik::ReplayWriter& w) {
   w.Noise(40).Say("GL HF").Noise(25);

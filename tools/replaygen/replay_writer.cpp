@@ -108,7 +108,8 @@ class Shape {
 
   // Whether the kind is known.
   bool Known() const {
-    for (const char* k : {"noise", "game", "chat", "worst", "open", "erased", "empty", "long", "erasures", "mix"})
+    for (const char* k :
+         {"noise", "game", "chat", "worst", "open", "erased", "empty", "long", "erasures", "mix", "typos", "jumble"})
       if (kind_ == k) return true;
     return false;
   }
@@ -174,6 +175,17 @@ class Shape {
       w.End();
     } else if (kind_ == "mix") {
       AppendMix(w);
+    } else if (kind_ == "typos") {
+      // One message typed with a correction everywhere: two characters,
+      // then one erasure, over and over; never sent.
+      for (uint64_t i = done; i < done + 1023; ++i) {
+        if (i == 0)
+          w.Start();
+        else
+          i % 3 == 0 ? w.Erase() : TypeRandom(w, 1);
+      }
+    } else if (kind_ == "jumble") {
+      AppendJumble(w);
     }
   }
 
@@ -231,6 +243,19 @@ class Shape {
           w.Pair(k.first, k.second);
         }
     }
+  }
+
+  // A message of heavy-tailed length, its keys 15% erasures and 2% start
+  // keys that find it open, a few records of noise after one key in four;
+  // one message in eight is left open, so that the next start finds it so.
+  void AppendJumble(ReplayWriter& w) {
+    w.Start();
+    for (uint64_t i = 0, n = std::min(HeavyTailed(), left_); i < n; ++i) {
+      const uint32_t key = rng_() % 100;
+      key < 15 ? w.Erase() : key < 17 ? w.Start() : TypeRandom(w, 1);
+      if (rng_() % 4 == 0) w.Noise(1 + rng_() % 3);
+    }
+    if (rng_() % 8 != 0) w.End();
   }
 
   const std::string kind_;

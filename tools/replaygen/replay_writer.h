@@ -61,7 +61,11 @@ class ReplayWriter {
 //   "empty"  nothing but empty messages (start, end, start, end, ...);
 //   "long"   messages of a million characters;
 //   "erasures" long messages with bursts of erasures reaching far back;
-//   "mix"    a seeded mix of all of these, message lengths heavy-tailed.
+//   "mix"    a seeded mix of all of these, message lengths heavy-tailed;
+//   "typos"  one message typed with a correction everywhere: two characters,
+//            then one erasure, over and over;
+//   "jumble" messages of heavy-tailed length, 15% of their keys erasures,
+//            some start keys while one is open, noise between keys.
 // Returns false for an unknown kind (before writing anything) or when `write`
 // returned false. The same kind, size and seed give the same bytes.
 bool SynthesizeReplay(const std::string& kind, uint64_t size, uint32_t seed,
