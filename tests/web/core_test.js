@@ -22,7 +22,7 @@ globalThis.fetch = undefined;
 const MurvikCore = require(modulePath);
 
 // Replays: every kind, a few seeds, a few hundred KiB each.
-const kKinds = ['noise', 'game', 'chat', 'worst', 'open', 'erased', 'empty', 'long', 'erasures', 'mix'];
+const kKinds = ['noise', 'game', 'chat', 'worst', 'open', 'erased', 'empty', 'long', 'erasures', 'mix', 'typos', 'jumble'];
 const kSeeds = [1, 2, 3];
 // Piece sizes: one byte, one pair, around a record (12), two pages plus one,
 // and a seeded mix of small and large ones, 0 included.
