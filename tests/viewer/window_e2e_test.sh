@@ -48,5 +48,6 @@ done
 import -window root "$artifacts/context-menu.png"
 word="$(awk 'NR == 3 { print $1 }' <<<"$shown")"
 xdotool key --clearmodifiers f
+sleep 0.5  # the find box takes the keyboard once the menu has closed; slower under the sanitizers
 xdotool type --delay 20 "${word,,}"
 [ "$(copy Escape ctrl+c)" = "$word" ] || fail "the menu's Find... did not find $word"
