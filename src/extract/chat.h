@@ -132,7 +132,7 @@ class ChatBuilder {
   void ApplyKey(uint8_t type, uint64_t offset);
   // The same rules for a block of 32 types, the first at byte `offset` and
   // the next `stride` further on; false, having done nothing, for a block
-  // where a lead ends.
+  // where a stretch's lead ends or its first message opens.
   bool ApplyBlock(const uint8_t* types, uint64_t offset, uint64_t stride);
   // Sets the list's sizes and last flag from the builder's state.
   void SyncList();
