@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <span>
 #include <utility>
 
@@ -61,7 +63,7 @@ size_t CountOf(const char* text, uint64_t begin, uint64_t end, const Wanted& wan
 ChatLines ChatLines::FromText(std::string_view text) {
   ChatLines lines;
   lines.Reserve(text.size());
-  char* out = lines.head_.get();
+  char* out = lines.head_.data();
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\r' && c != '\n') {
@@ -90,7 +92,7 @@ void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   if (from >= to) return;
   TakeInTail();
   Reserve(head_size_ + messages.text().size() + (to - from));
-  char* out = head_.get();
+  char* out = head_.data();
   for (size_t i = from; i < to; ++i) {
     const Message m = messages[i];
     if (!m.text.empty()) std::memcpy(out + head_size_, m.text.data(), m.text.size());  // an empty one's may be null
@@ -101,15 +103,10 @@ void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   }
 }
 
-void ChatLines::Reserve(uint64_t characters) { head_.Reserve(characters, head_size_); }
-
-ChatLines::Chars& ChatLines::Chars::operator=(Chars&& other) noexcept {
-  if (this == &other) return *this;
-  Release();
-  data_ = std::exchange(other.data_, nullptr);
-  capacity_ = std::exchange(other.capacity_, 0);
-  reserved_ = std::exchange(other.reserved_, 0);
-  return *this;
+void ChatLines::Reserve(uint64_t characters) {
+  if (characters > SIZE_MAX) throw std::bad_alloc();
+  head_.Resize(size_t(head_size_));  // what growing keeps
+  head_.Reserve(size_t(characters));
 }
 
 void ChatLines::Seal(uint64_t next) {
@@ -129,7 +126,7 @@ void ChatLines::TakeInTail() {
   kept.swap(kept_);
   const std::string_view tail = kept.back().text;
   Reserve(head_size_ + tail.size());
-  std::memcpy(head_.get() + head_size_, tail.data(), tail.size());
+  std::memcpy(head_.data() + head_size_, tail.data(), tail.size());
   head_size_ += tail.size();
 }
 
@@ -139,7 +136,7 @@ uint64_t ChatLines::LineStart(size_t line) const {
   const Block& block = sealed_[b];
   if (block.kept != 0) return kept_starts_[(block.kept - 1) * kBlock + k];
   // Every line of a sealed block lies in the head and ends with a break.
-  return AfterBreaks(head_.get(), head_size_, block.start, k);
+  return AfterBreaks(head_.data(), head_size_, block.start, k);
 }
 
 std::string_view ChatLines::Line(size_t line) const {
@@ -161,7 +158,7 @@ size_t ChatLines::LineOf(uint64_t pos) const {
     const auto starts = kept_starts_.begin() + ptrdiff_t((block.kept - 1) * kBlock);
     return b * kBlock + size_t(std::upper_bound(starts, starts + kBlock, pos) - starts) - 1;
   }
-  return b * kBlock + CountOf(head_.get(), block.start, pos, Wanted('\n'));
+  return b * kBlock + CountOf(head_.data(), block.start, pos, Wanted('\n'));
 }
 
 std::string ChatLines::Slice(uint64_t begin, uint64_t end, std::string_view line_break) const {
@@ -288,9 +285,10 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
     // places, counted eight at a time first, so that a list of millions is
     // made once at its length rather than copied as it grows.
     const Wanted wanted(InCase(term[0], LetterCase::kLower));
-    const size_t count = CountOf(head_.get(), 0, head_size_, wanted) + CountOf(tail().data(), 0, tail().size(), wanted);
+    const size_t count =
+        CountOf(head_.data(), 0, head_size_, wanted) + CountOf(tail().data(), 0, tail().size(), wanted);
     found.reserve(count);
-    Chars::Populate(found.data(), count * sizeof(uint64_t));
+    memory_internal::Populate(found.data(), count * sizeof(uint64_t));
   }
   ForEachMatch(term, 0, UINT64_MAX, [&](std::span<const uint64_t> batch) {
     found.insert(found.end(), batch.begin(), batch.end());

@@ -59,7 +59,7 @@ class ChatLines {
   uint64_t LineEnd(size_t line) const { return line + 1 < line_count() ? LineStart(line + 1) - 1 : size(); }
   std::string_view Line(size_t line) const;
   // The character at `pos` (< size()), a line break being '\n'.
-  char At(uint64_t pos) const { return pos < head_size_ ? head_.get()[pos] : tail()[pos - head_size_]; }
+  char At(uint64_t pos) const { return pos < head_size_ ? head_.data()[pos] : tail()[pos - head_size_]; }
   // The line that holds position `pos` (a break belongs to the line it ends).
   size_t LineOf(uint64_t pos) const;
 
@@ -78,35 +78,6 @@ class ChatLines {
                         const std::function<bool(std::span<const uint64_t>)>& found) const;
 
  private:
-  // Characters that grow without being moved once there are many: past a
-  // few megabytes they lie in a large range of address space reserved at
-  // once, which the system backs with memory only as it is written. (A
-  // buffer grown by copying would hold the chat twice meanwhile; one moved
-  // by the system from place to place costs a fault per page at its next
-  // reading on some virtual machines.) Where there is no such reservation
-  // (WebAssembly, Windows), they grow on the heap, by doubling, and a caller
-  // that knows the chat's size beforehand reserves it. Each system's way is
-  // in a file of its own, chat_chars_*.cpp.
-  class Chars {
-   public:
-    Chars() = default;
-    Chars(Chars&& other) noexcept { *this = std::move(other); }
-    Chars& operator=(Chars&& other) noexcept;
-    ~Chars() { Release(); }
-    char* get() const { return data_; }
-    // Makes room for `size` characters, keeping those held.
-    void Reserve(uint64_t size, uint64_t held);
-    // Gives the whole pages within [begin, begin + bytes) their memory now,
-    // where the system can, rather than at a fault for each as they are
-    // first written.
-    static void Populate(const void* begin, uint64_t bytes);
-
-   private:
-    void Release();
-    char* data_ = nullptr;
-    uint64_t capacity_ = 0;  // usable
-    uint64_t reserved_ = 0;  // of address space, or 0 while on the heap
-  };
   struct Block {
     uint64_t start;  // of its first line
     uint32_t kept;   // 1 + which kBlock starts of kept_starts_ are its lines', or 0 when found by scanning
@@ -114,7 +85,7 @@ class ChatLines {
 
   // The text is the head, whose lines end with a break, then the tail: the
   // last line, when it is a message kept in kept_.
-  std::string_view head() const { return {head_.get(), size_t(head_size_)}; }
+  std::string_view head() const { return {head_.data(), size_t(head_size_)}; }
   std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
   // Appends messages [from, to) of `messages`.
   void Append(const MessageList& messages, size_t from, size_t to);
@@ -128,7 +99,7 @@ class ChatLines {
   // Copies the tail into the head, so that more can follow it.
   void TakeInTail();
 
-  Chars head_;
+  GrowingArray<char> head_;  // its size set to head_size_ only before it grows, which keeps that many
   uint64_t head_size_ = 0;
   MessageList kept_;                     // as handed over, its last message the tail
   std::vector<Block> sealed_;            // every complete block of kBlock lines but the last

@@ -1,15 +1,13 @@
-// The file-reading layer on POSIX systems: descriptors, stat, read, pread,
-// poll and mmap.
+// The file-reading layer on POSIX systems: descriptors, stat, read, pread
+// and poll.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <new>
 #include <thread>
 
 #include "extract/file_read.h"
@@ -95,13 +93,5 @@ unsigned UsableCores() {
   if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return static_cast<unsigned>(CPU_COUNT(&cpus));
   return std::thread::hardware_concurrency();
 }
-
-ReadBuffer::ReadBuffer(size_t size) : size_(size) {
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<unsigned char*>(p);
-}
-
-ReadBuffer::~ReadBuffer() { munmap(data_, size_); }
 
 }  // namespace murvik

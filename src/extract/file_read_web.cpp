@@ -1,9 +1,7 @@
 // The file-reading layer in a browser (WebAssembly built by emscripten):
 // there are no files there, only the bytes a page hands over, which a
 // ChatReader takes. Opening or reading a file fails with a reason saying so,
-// the process runs on one core, and a read buffer is plain heap memory.
-#include <new>
-
+// and the process runs on one core.
 #include "extract/file_read.h"
 
 namespace murvik {
@@ -30,9 +28,5 @@ Status ReadAt(int, unsigned char*, size_t, uint64_t) { return NoFiles(); }
 std::optional<uint64_t> RegularFileSize(const std::string&) { return std::nullopt; }
 
 unsigned UsableCores() { return 1; }
-
-ReadBuffer::ReadBuffer(size_t size) : data_(new unsigned char[size]), size_(size) {}
-
-ReadBuffer::~ReadBuffer() { delete[] data_; }
 
 }  // namespace murvik

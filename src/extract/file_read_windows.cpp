@@ -1,6 +1,6 @@
 // The file-reading layer on Windows: paths turned to UTF-16 and opened with
 // CreateFileW, bytes read with ReadFile on the file's handle (positioned
-// reads through an OVERLAPPED offset), memory from VirtualAlloc. The handle
+// reads through an OVERLAPPED offset). The handle
 // goes into a C runtime descriptor, in binary mode, so that the core keeps
 // one kind of descriptor everywhere; the runtime's reads, and so its text
 // mode, are never used.
@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <new>
 
 #include "extract/file_read.h"
 
@@ -174,14 +173,5 @@ unsigned UsableCores() {
   if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 0;
   return static_cast<unsigned>(std::popcount(static_cast<uint64_t>(process)));
 }
-
-// VirtualAlloc gives whole pages, zeroed when first touched.
-ReadBuffer::ReadBuffer(size_t size) : size_(size) {
-  void* p = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-  if (p == nullptr) throw std::bad_alloc();
-  data_ = static_cast<unsigned char*>(p);
-}
-
-ReadBuffer::~ReadBuffer() { VirtualFree(data_, 0, MEM_RELEASE); }
 
 }  // namespace murvik

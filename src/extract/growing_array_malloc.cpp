@@ -1,5 +1,6 @@
-// A growing array's memory from malloc and realloc, where the system has no
-// remapping (growing_array_linux.cpp has the Linux side).
+// A growing array's memory from malloc and realloc, where address space
+// cannot be held ahead (growing_array_linux.cpp has the Linux side): a
+// WebAssembly memory is one heap that only grows.
 #include <cstdlib>
 #include <new>
 
@@ -7,18 +8,19 @@
 
 namespace murvik::memory_internal {
 
-void* Allocate(size_t* bytes) {
-  void* p = std::malloc(*bytes);
-  if (p == nullptr) throw std::bad_alloc();
-  return p;
+void Grow(Region& r, size_t, size_t bytes) {
+  if (bytes <= r.bytes) return;
+  void* grown = std::realloc(r.data, bytes);
+  if (grown == nullptr) throw std::bad_alloc();
+  r.data = grown;
+  r.bytes = bytes;
 }
 
-void* Grow(void* p, size_t, size_t, size_t* bytes) {
-  void* q = std::realloc(p, *bytes);
-  if (q == nullptr) throw std::bad_alloc();
-  return q;
-}
+void Populate(void*, size_t) {}
 
-void Free(void* p, size_t) { std::free(p); }
+void Free(Region& r) {
+  std::free(r.data);
+  r = Region();
+}
 
 }  // namespace murvik::memory_internal

@@ -54,7 +54,10 @@ TEST(ExtractChat, ReadsTheLengthItOpened) {
     handed.Append(r.messages);
     EXPECT_TRUE(r.status.ok()) << r.status.reason();
     EXPECT_EQ(handed, expected);
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && seen.size() > 3 && seen.back() == bytes.size());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GT(seen.size(), 3u);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), bytes.size());
   }
 }
 

@@ -3,7 +3,7 @@
 // process may run on, and on Windows the text of names between UTF-16 and
 // UTF-8. Defined by the file reading of each system (file_read_posix.cpp,
 // file_read_windows.cpp, wide_text.cpp, and file_read_web.cpp in a browser,
-// which has no files and one core).
+// which has no files and one core), the buffer by growing_array_*.cpp.
 #ifndef MURVIK_EXTRACT_SYSTEM_H_
 #define MURVIK_EXTRACT_SYSTEM_H_
 
@@ -11,31 +11,28 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "extract/growing_array.h"
 #ifdef _WIN32
 #include <string_view>
 #endif
 
 namespace murvik {
 
-// Memory that reads land in, mapped whole and at once, so that it starts on a
-// page boundary (the kernel copies into such a buffer about 5% faster) and
-// takes no page fault per page on first use. A caller reading many files
-// keeps one and lends it to each extraction, rather than mapping one per file.
-// In a browser it is plain heap memory.
+// Memory that reads land in, a growing array's (whole pages of its own,
+// given their memory at once, where the system allows). A caller reading
+// many files keeps one and lends it to each extraction, rather than making
+// one per file.
 class ReadBuffer {
  public:
   // Throws std::bad_alloc when the memory cannot be had.
-  explicit ReadBuffer(size_t size);
-  ~ReadBuffer();
-  ReadBuffer(const ReadBuffer&) = delete;
-  ReadBuffer& operator=(const ReadBuffer&) = delete;
+  explicit ReadBuffer(size_t size) { memory_.Resize(size); }
 
-  unsigned char* get() const { return data_; }
-  size_t size() const { return size_; }
+  unsigned char* get() { return memory_.data(); }
+  size_t size() const { return memory_.size(); }
 
  private:
-  unsigned char* data_;
-  size_t size_;
+  GrowingArray<unsigned char> memory_;
 };
 
 // The size of the regular file at `path`, or nothing for anything else (a
