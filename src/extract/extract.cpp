@@ -9,6 +9,7 @@
 #include "extract/extract.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 
 #include "extract/file_read.h"
@@ -54,17 +55,25 @@ ChatResult ScanInOneThread(int fd, const uint64_t* length, const ExtractOptions&
 }  // namespace
 
 ChatResult ExtractChat(const std::string& path, const ExtractOptions& options) {
-  ReplayFile file;
-  if (Status s = file.Open(path); !s.ok()) return Failure(std::move(s));
-  const uint64_t length = file.length();
-  if (length >= options.parallel_from && MayRunOnSeveralCores()) {
-    if (std::optional<ChatResult> result = ExtractInTwoThreads(file.fd(), length, options)) return std::move(*result);
+  try {
+    ReplayFile file;
+    if (Status s = file.Open(path); !s.ok()) return Failure(std::move(s));
+    const uint64_t length = file.length();
+    if (length >= options.parallel_from && MayRunOnSeveralCores()) {
+      if (std::optional<ChatResult> result = ExtractInTwoThreads(file.fd(), length, options)) return std::move(*result);
+    }
+    return ScanInOneThread(file.fd(), &length, options);
+  } catch (const std::bad_alloc&) {
+    return Failure(Status::Error(kOutOfMemory));
   }
-  return ScanInOneThread(file.fd(), &length, options);
 }
 
 ChatResult ExtractChatFromStream(int fd, const ExtractOptions& options) {
-  return ScanInOneThread(fd, nullptr, options);
+  try {
+    return ScanInOneThread(fd, nullptr, options);
+  } catch (const std::bad_alloc&) {
+    return Failure(Status::Error(kOutOfMemory));
+  }
 }
 
 }  // namespace murvik

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -119,8 +120,16 @@ class StretchQueue {
     slot.done = false;
     lock.unlock();
     const uint64_t begin = j * stretch_, end = std::min(length_, begin + stretch_);
-    Status status = ScanStretch(fd_, begin, end, length_, chunk_, tools.buf.get(), tools.builder);
-    tools.builder.TakePiece(tools.piece);
+    Status status;
+    try {
+      status = ScanStretch(fd_, begin, end, length_, chunk_, tools.buf.get(), tools.builder);
+      tools.builder.TakePiece(tools.piece);
+    } catch (const std::bad_alloc&) {
+      // Handed to the joining thread as the stretch's failure: nothing
+      // thrown may leave a thread.
+      status = Status::Error(kOutOfMemory);
+      tools.builder.Restart(ChatBuilder::Before::kUnknown);
+    }
     lock.lock();
     slot.piece = std::move(tools.piece);
     if (!spares_.empty()) {

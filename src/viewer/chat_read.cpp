@@ -44,7 +44,7 @@ ChatRead::Outcome Read(const std::string& path, ExtractOptions options, std::ato
     chat->Append(std::move(result.messages));
     return {Status::Ok(), std::move(chat)};
   } catch (const std::bad_alloc&) {
-    return {Status::Error("out of memory"), nullptr};
+    return {Status::Error(kOutOfMemory), nullptr};
   }
 }
 

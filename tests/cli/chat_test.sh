@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # murvik-chat as a process, for what needs one: a FIFO it must not block on
 # and a socket, output to a full device, a large chat from a pipe written as it
-# comes, and the memory it takes for a huge file and a huge chat.
+# comes, the memory it takes for a huge file and a huge chat, and a chat
+# larger than the memory to be had.
 # Nothing may hang it, make it hold a whole file, or make it claim success.
 # What it prints for each input, name and command line is pinned in process
 # by chat_command_test.cpp.
@@ -65,6 +66,14 @@ if [ -z "$sanitized" ]; then  # AddressSanitizer keeps freed memory: its peaks s
   [ "$(cat text.rss)" -lt 16384 ] || fail "text of a large chat: peak $(cat text.rss) KiB"
   [ "$(cat dense.rss)" -lt 16384 ] || fail "two files of dense chat: peak $(cat dense.rss) KiB"
   [ "$(cat json.rss)" -lt $(($(cat text.rss) + 40000)) ] || fail "JSON of a large chat: peak $(cat json.rss) KiB"
+  # A message of 8 million characters in 6 MiB of address space: the file
+  # fails with a reason, the one before it stands, nothing crashes.
+  "$gen" open --size 100000000 -o open.rep
+  (ulimit -v 6144 && exec "$chat" b.rep open.rep) >out 2>err
+  status=$?
+  [ "$status" = 1 ] || fail "out of memory: status $status"
+  [ "$(cat err)" = "murvik-chat: open.rep: out of memory" ] || fail "out of memory: $(cat err)"
+  [ "$(cat out)" = "==> b.rep <==${nl}B" ] || fail "out of memory: the file before it gave $(head -c 80 out)"
 fi
 
 echo "$failures failed" && [ "$failures" = 0 ]

@@ -53,17 +53,22 @@ struct ExtractOptions {
 
 // The reason of an extraction stopped by on_progress.
 inline constexpr char kCancelled[] = "cancelled";
+// The reason of an extraction whose chat did not fit in the memory the
+// system would give.
+inline constexpr char kOutOfMemory[] = "out of memory";
 
 // Reads the replay at `path`, used exactly as given, and returns its chat.
 // Fails for an empty path, a missing or unreadable file, anything but a
 // regular file (without blocking on a FIFO or opening a device), an empty
 // file, and a file that turns out shorter than its length when opened.
 // Reads exactly as many bytes as the opened file holds when opened, in
-// bounded memory, and closes it on every path out.
+// bounded memory, and closes it on every path out. Fails with kOutOfMemory,
+// on any thread, rather than throw.
 ChatResult ExtractChat(const std::string& path, const ExtractOptions& options = {});
 
 // Reads a replay from `fd` until end of input and returns its chat; fails on
-// a read error or empty input. Reads with one thread. Does not close `fd`.
+// a read error, empty input or kOutOfMemory. Reads with one thread. Does not
+// close `fd`.
 ChatResult ExtractChatFromStream(int fd, const ExtractOptions& options = {});
 
 // Reads a replay whose bytes come in pieces, as they arrive (from a socket,
@@ -83,6 +88,7 @@ class ChatReader {
   // Scans the next `size` bytes of the replay, in file order; a piece may
   // have any size, 0 included. Returns false once on_progress has asked to
   // stop: the bytes of that piece were scanned, later pieces are ignored.
+  // Throws std::bad_alloc when the chat outgrows the memory to be had.
   bool Feed(const unsigned char* data, size_t size);
   // The bytes scanned so far.
   uint64_t bytes_fed() const;

@@ -1,9 +1,10 @@
 // An array of plain values that grows at its end: the core's message
 // buffers and read buffers, and the chat model's characters. It never takes
-// twice its size while growing: a large array grows in place, in address
-// space held for it, never copied into a new block beside the old (where the
-// system can do that: growing_array_linux.cpp), so that a message of a
-// billion characters takes a billion bytes.
+// twice its size while growing: a large array is memory mapped by the
+// system and grown by remapping its pages, not by copying them into a new
+// block beside the old (where the system can do that:
+// growing_array_linux.cpp), so that a message of a billion characters takes
+// a billion bytes.
 #ifndef MURVIK_EXTRACT_GROWING_ARRAY_H_
 #define MURVIK_EXTRACT_GROWING_ARRAY_H_
 
@@ -18,11 +19,11 @@
 namespace murvik {
 namespace memory_internal {
 
-// A block of memory that grows, in place where the system allows.
+// A block of memory that grows, without copying where the system allows.
 struct Region {
   void* data = nullptr;
   size_t bytes = 0;     // usable, from data on
-  size_t reserved = 0;  // address space held for it to grow into, or 0
+  bool mapped = false;  // a mapping of its own, else malloc's
 };
 // Grows `r` to hold `bytes` or more (r.bytes is set to what it holds),
 // keeping its first `used` bytes, at least as aligned as malloc's memory.
