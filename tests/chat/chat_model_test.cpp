@@ -138,16 +138,25 @@ TEST(ChatLines, AgreeWithPlainText) {
   }
 }
 
-// A chat grown to the size reserved for it keeps its characters where they
-// are, also past the few megabytes held on the heap at first.
-TEST(ChatLines, GrowsInPlaceWithinReserve) {
+// The characters stay as the chat grows, a message at a time, from the heap
+// into memory of its own and on as that grows; grown to the size reserved
+// for it, the chat is not moved (the page reserves its bound so that its
+// heap block is never copied).
+TEST(ChatLines, KeepTheirCharactersAsTheyGrow) {
   ChatLines lines;
-  lines.Reserve(20 << 20);
-  MessageList messages;
-  messages.Add(std::string(1 << 20, 'A'), 0, true);
-  lines.Append(messages);
+  std::string text;
+  for (size_t length = 1; text.size() < (3 << 20); length = length * 3 / 2 + 1) {
+    MessageList message;
+    message.Add(std::string(length, char('A' + length % 26)), 0, true);
+    lines.Append(message);
+    text += std::string(message.back().text) + '\n';
+  }
+  EXPECT_EQ(lines.Slice(0, lines.size()), text);
+  lines.Reserve(lines.size() + (8 << 20));
   const char* first = lines.Line(0).data();
-  for (int i = 1; i < 19; ++i) lines.Append(messages);
+  MessageList open;
+  open.Add(std::string(8 << 20, 'A'), 0, false);
+  lines.Append(open);
   EXPECT_EQ(lines.Line(0).data(), first);
 }
 

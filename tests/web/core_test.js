@@ -113,17 +113,3 @@ test('nothing fed fails as empty input', async () => {
   assert.equal(core._murvik_finish(), 0);
   assert.equal(core.UTF8ToString(core._murvik_reason()), 'empty input');
 });
-
-test('a dropped read shows the failure text as the whole chat', async () => {
-  const core = await MurvikCore();
-  const bytes = fs.readFileSync(path.join(__dirname, '../../examples/sample.rep'));
-  core._murvik_begin(bytes.length);
-  core.HEAPU8.set(bytes.subarray(0, 100), core._murvik_buffer(100));
-  core._murvik_feed(100);
-  const text = 'Failed to open replay';
-  const at = core._malloc(text.length + 1);
-  core.stringToUTF8(text, at, text.length + 1);
-  core._murvik_drop(at);
-  core._free(at);
-  assert.equal(shown(core), text);
-});

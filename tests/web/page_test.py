@@ -208,15 +208,13 @@ class PageChecks:
 
     # ---- save ----
 
-    def test_ctrl_s_saves_the_chat(self):
+    def test_save_as_shown(self):
         self.clear_downloads()
         self.open_chat('chat')
-        self.keys('s', hold=Keys.CONTROL)
-        self.assertEqual(self.saved('chat.txt'), chats['chat'].encode())
-
-    def test_save_in_lowercase(self):
+        with self.subTest('Ctrl+S'):
+            self.keys('s', hold=Keys.CONTROL)
+            self.assertEqual(self.saved('chat.txt'), chats['chat'].encode())
         self.clear_downloads()
-        self.open_chat('chat')
         self.driver.find_element(By.ID, 'chkLowercase').click()
         first = chats['chat'].split('\r\n')[0].lower()
         self.until(lambda: self.rows()[:1] == [first], what='the chat was not shown in lower case')
@@ -377,9 +375,7 @@ class PageChecks:
 
     def test_nothing_is_fetched(self):
         self.driver.get_log('performance')  # what the browser asked for before the page: a new tab's
-        QuietHandler.requests.clear()
-        self.driver.get(self.url)
-        self.box = self.driver.find_element(By.ID, 'Text1')
+        self.setUp()  # the page anew, with the log and the server's list empty
         self.open_chat('sample')
         self.driver.find_element(By.ID, 'cmdSave').click()
         self.keys(Keys.F1)
