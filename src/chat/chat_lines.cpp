@@ -64,16 +64,18 @@ ChatLines ChatLines::FromText(std::string_view text) {
   ChatLines lines;
   lines.Reserve(text.size());
   char* out = lines.head_.data();
+  size_t size = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c != '\r' && c != '\n') {
-      out[lines.head_size_++] = c;
+      out[size++] = c;
       continue;
     }
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    out[lines.head_size_++] = '\n';
-    lines.LineStarts(lines.head_size_);
+    out[size++] = '\n';
+    lines.LineStarts(size);
   }
+  lines.head_.Resize(size);
   return lines;
 }
 
@@ -84,28 +86,30 @@ void ChatLines::Append(MessageList&& messages) {
   const Message last = messages.back();
   if (last.sent || last.text.empty() || !kept_.empty()) return Append(messages);
   Append(messages, 0, messages.size() - 1);
-  if (open_[open_size_ - 1] != head_size_) return Append(messages, messages.size() - 1, messages.size());  // it runs on
+  if (open_[open_size_ - 1] != head_size())
+    return Append(messages, messages.size() - 1, messages.size());  // it runs on
   kept_.swap(messages);
 }
 
 void ChatLines::Append(const MessageList& messages, size_t from, size_t to) {
   if (from >= to) return;
   TakeInTail();
-  Reserve(head_size_ + messages.text().size() + (to - from));
+  size_t size = head_.size();
+  Reserve(size + messages.text().size() + (to - from));
   char* out = head_.data();
   for (size_t i = from; i < to; ++i) {
     const Message m = messages[i];
-    if (!m.text.empty()) std::memcpy(out + head_size_, m.text.data(), m.text.size());  // an empty one's may be null
-    head_size_ += m.text.size();
+    if (!m.text.empty()) std::memcpy(out + size, m.text.data(), m.text.size());  // an empty one's may be null
+    size += m.text.size();
     if (!m.sent) continue;
-    out[head_size_++] = '\n';
-    LineStarts(head_size_);
+    out[size++] = '\n';
+    LineStarts(size);
   }
+  head_.Resize(size);
 }
 
 void ChatLines::Reserve(uint64_t characters) {
   if (characters > SIZE_MAX) throw std::bad_alloc();
-  head_.Resize(size_t(head_size_));  // what growing keeps
   head_.Reserve(size_t(characters));
 }
 
@@ -125,9 +129,7 @@ void ChatLines::TakeInTail() {
   MessageList kept;
   kept.swap(kept_);
   const std::string_view tail = kept.back().text;
-  Reserve(head_size_ + tail.size());
-  std::memcpy(head_.data() + head_size_, tail.data(), tail.size());
-  head_size_ += tail.size();
+  head_.Append(tail.data(), tail.size());
 }
 
 uint64_t ChatLines::LineStart(size_t line) const {
@@ -136,12 +138,12 @@ uint64_t ChatLines::LineStart(size_t line) const {
   const Block& block = sealed_[b];
   if (block.kept != 0) return kept_starts_[(block.kept - 1) * kBlock + k];
   // Every line of a sealed block lies in the head and ends with a break.
-  return AfterBreaks(head_.data(), head_size_, block.start, k);
+  return AfterBreaks(head_.data(), head_size(), block.start, k);
 }
 
 std::string_view ChatLines::Line(size_t line) const {
   const uint64_t start = LineStart(line);
-  if (start >= head_size_) return tail();
+  if (start >= head_size()) return tail();
   return head().substr(start, LineEnd(line) - start);
 }
 
@@ -258,9 +260,9 @@ uint64_t ChatLines::ForEachMatch(std::string_view term, uint64_t from, uint64_t 
   for (char& c : folded) c = InCase(c, LetterCase::kLower);
   MatchBatches batches(found);
   // The head, the matches that run from the head into the tail, the tail.
-  uint64_t at = FindIn(head(), from, std::min(to, head_size_), folded, 0, batches);
-  const uint64_t across_end = std::min({head_size_, size() - folded.size() + 1, to});
-  if (at < across_end) at = std::max(at, head_size_ >= folded.size() ? head_size_ - folded.size() + 1 : 0);
+  uint64_t at = FindIn(head(), from, std::min(to, head_size()), folded, 0, batches);
+  const uint64_t across_end = std::min({head_size(), size() - folded.size() + 1, to});
+  if (at < across_end) at = std::max(at, head_size() >= folded.size() ? head_size() - folded.size() + 1 : 0);
   while (at < across_end && !batches.stopped()) {
     size_t k = 0;
     while (k < folded.size() && InCase(At(at + k), LetterCase::kLower) == folded[k]) ++k;
@@ -272,8 +274,8 @@ uint64_t ChatLines::ForEachMatch(std::string_view term, uint64_t from, uint64_t 
     at += folded.size();
   }
   if (at < to && !batches.stopped())
-    at = head_size_ + FindIn(tail(), std::max(at, head_size_) - head_size_, to - std::min(to, head_size_), folded,
-                             head_size_, batches);
+    at = head_size() + FindIn(tail(), std::max(at, head_size()) - head_size(), to - std::min(to, head_size()), folded,
+                              head_size(), batches);
   batches.Flush();
   return std::max(at, to);
 }
@@ -286,7 +288,7 @@ std::vector<uint64_t> ChatLines::FindAll(std::string_view term) const {
     // made once at its length rather than copied as it grows.
     const Wanted wanted(InCase(term[0], LetterCase::kLower));
     const size_t count =
-        CountOf(head_.data(), 0, head_size_, wanted) + CountOf(tail().data(), 0, tail().size(), wanted);
+        CountOf(head_.data(), 0, head_size(), wanted) + CountOf(tail().data(), 0, tail().size(), wanted);
     found.reserve(count);
     memory_internal::Populate(found.data(), count * sizeof(uint64_t));
   }

@@ -51,7 +51,7 @@ class ChatLines {
   void Reserve(uint64_t characters);
 
   // Characters, line breaks included.
-  uint64_t size() const { return head_size_ + tail().size(); }
+  uint64_t size() const { return head_size() + tail().size(); }
   bool empty() const { return size() == 0; }
   size_t line_count() const { return sealed_.size() * kBlock + open_size_; }
   uint64_t LineStart(size_t line) const;
@@ -59,7 +59,7 @@ class ChatLines {
   uint64_t LineEnd(size_t line) const { return line + 1 < line_count() ? LineStart(line + 1) - 1 : size(); }
   std::string_view Line(size_t line) const;
   // The character at `pos` (< size()), a line break being '\n'.
-  char At(uint64_t pos) const { return pos < head_size_ ? head_.data()[pos] : tail()[pos - head_size_]; }
+  char At(uint64_t pos) const { return pos < head_size() ? head_.data()[pos] : tail()[pos - head_size()]; }
   // The line that holds position `pos` (a break belongs to the line it ends).
   size_t LineOf(uint64_t pos) const;
 
@@ -85,7 +85,8 @@ class ChatLines {
 
   // The text is the head, whose lines end with a break, then the tail: the
   // last line, when it is a message kept in kept_.
-  std::string_view head() const { return {head_.data(), size_t(head_size_)}; }
+  uint64_t head_size() const { return head_.size(); }
+  std::string_view head() const { return {head_.data(), head_.size()}; }
   std::string_view tail() const { return kept_.empty() ? std::string_view() : kept_.back().text; }
   // Appends messages [from, to) of `messages`.
   void Append(const MessageList& messages, size_t from, size_t to);
@@ -99,8 +100,7 @@ class ChatLines {
   // Copies the tail into the head, so that more can follow it.
   void TakeInTail();
 
-  GrowingArray<char> head_;  // its size set to head_size_ only before it grows, which keeps that many
-  uint64_t head_size_ = 0;
+  GrowingArray<char> head_;
   MessageList kept_;                     // as handed over, its last message the tail
   std::vector<Block> sealed_;            // every complete block of kBlock lines but the last
   std::vector<uint64_t> kept_starts_;    // the starts of the blocks that span more than kScanned
